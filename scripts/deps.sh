@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs, only those that are missing.
+# Usage: scripts/deps.sh [gui] [test] [bench]
+set -euo pipefail
+want=(cmake ninja-build g++ pkg-config)
+for what in "$@"; do
+  case "$what" in
+    gui) want+=(qt6-base-dev libgl1-mesa-dev) ;;
+    test) want+=(libgtest-dev libgmock-dev) ;;
+    bench) want+=(libbenchmark-dev zlib1g-dev) ;;
+  esac
+done
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo_cmd apt-get update -qq
+  $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,10 @@
+#include <QApplication>
+
+#include "editor/Form1.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    Form1 w;
+    w.show();
+    return app.exec();
+}

@@ -1,0 +1,109 @@
+#pragma once
+// cBitMap: the program's 24-bit image. One bottom-up pixel buffer (rows padded
+// to 4 bytes, blue-green-red per pixel) plus the AND mask and XOR image used to
+// draw it transparently. It loads and saves BMP files, draws stretched onto a
+// PixelSurface and converts itself to and from the run-length image streams.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bitmap/PixelSurface.h"
+
+struct BitmapInfoHeader {
+    uint32_t biSize = 0;
+    int32_t biWidth = 0;
+    int32_t biHeight = 0;
+    uint16_t biPlanes = 0;
+    uint16_t biBitCount = 0;
+    uint32_t biCompression = 0;
+    uint32_t biSizeImage = 0;
+    int32_t biXPelsPerMeter = 0;
+    int32_t biYPelsPerMeter = 0;
+    uint32_t biClrUsed = 0;
+    uint32_t biClrImportant = 0;
+};
+
+// Heap bytes that are not touched when allocated (calloc pages stay lazy), so a
+// huge sheet costs memory only for what is written.
+class ByteBuffer {
+public:
+    ByteBuffer() = default;
+    static ByteBuffer Zeroed(size_t n);
+    static ByteBuffer Uninitialized(size_t n);
+    uint8_t* data() { return data_.get(); }
+    const uint8_t* data() const { return data_.get(); }
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+
+private:
+    struct Free {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint8_t, Free> data_;
+    size_t size_ = 0;
+};
+
+class cBitMap {
+public:
+    // Largest width or height accepted: pixel loops and scroll ranges are 16-bit.
+    static constexpr int32_t MaxSide = 32767;
+
+    // Loads a 24-bit BMP (FromFile empty: the file last named). Reports a missing
+    // file ("Whoops"), a file it cannot use ("*yawn*") and a damaged one; a
+    // refused load leaves the previous picture whole. Returns true when loaded.
+    bool LoadBMP(const std::string& FromFile = "");
+
+    // Writes the picture as a BMP file (ToFile empty: asks "Hold up!" before
+    // overwriting the file last loaded). Written through a temporary file, so a
+    // failure leaves an existing file untouched. Returns true when written.
+    bool Save(const std::string& ToFile = "");
+
+    int32_t Width() const { return Header_.biWidth; }
+    int32_t Height() const { return Header_.biHeight; }
+
+    // Copies the dWidth x dHeight block whose top-left sheet pixel (top-down
+    // coordinates) is (From_X, From_Y) to (To_X, To_Y) of the target, stretched
+    // to round(dWidth * XScale) x round(dHeight * YScale), halves to even.
+    // Enlarging repeats pixels. Parts of the block outside the sheet, and
+    // everything outside the target, are left untouched.
+    void DrawTo(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X, int32_t To_Y,
+                int32_t dWidth, int32_t dHeight, double XScale, double YScale) const;
+    // Same geometry; target = (target AND mask) XOR sprite.
+    void DrawTrans(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X, int32_t To_Y,
+                   int32_t dWidth, int32_t dHeight, double XScale, double YScale) const;
+
+    // Rebuilds MaskBits / SpriteBits for the transparent colour 0x00BBGGRR.
+    void GenMask(int32_t FromColor);
+
+    // Image stream of the whole picture for depth mode 1, 2, 4 or 5; empty otherwise.
+    std::vector<uint8_t> ToRLE(uint8_t iType) const;
+
+    // Rebuilds the picture from an image stream. Refuses (returns false, surface
+    // untouched) a stream of fewer than two bytes, a zero or oversized side and
+    // modes other than 1, 2, 4, 5. A cut-short last record is ignored.
+    bool FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t Mask, const std::vector<uint8_t>& Data);
+
+    // True once a picture is held (the drawing operations do nothing before).
+    bool Loaded() const { return Loaded_; }
+
+    const BitmapInfoHeader& Header() const { return Header_; }
+    const std::string& FileName() const { return FileName_; }
+    int32_t Stride() const { return Stride_; }
+    int16_t RowPad() const { return RowPad_; }
+    const ByteBuffer& Pixels() const { return Pixels_; }
+    const ByteBuffer& MaskBits() const { return MaskBits_; }
+    const ByteBuffer& SpriteBits() const { return SpriteBits_; }
+
+private:
+    BitmapInfoHeader Header_;
+    bool Loaded_ = false;
+    ByteBuffer Pixels_;
+    std::string FileName_;
+    int32_t Stride_ = 0;
+    int16_t RowPad_ = 0;
+    ByteBuffer MaskBits_;
+    ByteBuffer SpriteBits_;
+};

@@ -1,0 +1,1 @@
+// Placeholder: the thumbnail control is being written.

@@ -1,0 +1,1 @@
+// Placeholder: the platform layer is being written.

@@ -1,0 +1,32 @@
+#pragma once
+// Static Huffman coding of a byte buffer, in place. A stream carries its own code
+// table, the input length and an XOR checksum; input with fewer than two distinct
+// byte values is wrapped in the stored form ("HE0\r" + the bytes).
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace Huffman {
+
+// Raised by Decode. Number, Source and the message (what()) are those a caller shows.
+class HuffmanError : public std::runtime_error {
+public:
+    HuffmanError(int32_t number, std::string source, const std::string& message)
+        : std::runtime_error(message), Number(number), Source(std::move(source)) {}
+    int32_t Number;
+    std::string Source;
+};
+
+inline constexpr int32_t ChecksumErrorNumber = static_cast<int32_t>(0x80040000u);
+inline constexpr const char* ErrorSource = "clsHuffman.Decode()";
+inline constexpr const char* ChecksumMessage = "The data might be corrupted (checksum did not match expected value)";
+
+// Replaces Buffer with its encoded stream. Never fails.
+void Encode(std::vector<uint8_t>& Buffer);
+
+// Replaces an encoded stream with the bytes that were encoded. Throws HuffmanError
+// on a checksum mismatch or a malformed stream; Buffer is then unchanged.
+void Decode(std::vector<uint8_t>& Buffer);
+
+} // namespace Huffman
