@@ -43,6 +43,17 @@ struct ActionData {
 void PutFrame(ByteWriter& w, const FrameData& f);
 bool GetFrame(ByteReader& r, FrameData& f);
 
+// A project file's contents as stored, read without looking for the sheet.
+struct ProjectFileContents {
+    int32_t MaskColor = 0;
+    std::string SheetPath;            // as stored (file system bytes)
+    std::vector<ActionData> Actions;  // names as stored (UTF-8), empty ones left empty
+};
+
+// Parses the bytes of a project file, checking every length and count against
+// the bytes that remain. Returns false (with a short reason) for a damaged file.
+bool ParseProjectBytes(const std::vector<uint8_t>& bytes, ProjectFileContents& out, std::string& error);
+
 namespace SpriteProject {
 
 extern std::vector<ActionData> Actions;
