@@ -1,6 +1,311 @@
-// Placeholder: the SIF reader and writer are being written.
 #include "sif/SifFile.h"
+
+#include <exception>
+#include <new>
+
+#include "base/ByteIO.h"
+#include "base/FileIO.h"
+#include "base/Messages.h"
+#include "sif/Huffman.h"
+
+namespace {
+
+// Smallest byte counts the tree can take: every action holds at least one
+// direction, every direction at least one frame.
+constexpr size_t MinDirectionBytes = 2 + FrameBytes;
+constexpr size_t MinActionBytes = 2 + MinDirectionBytes;
+
+// Bytes of the image section before its stream: U, mask colour, width, height, mode.
+constexpr size_t ImageHeaderBytes = 4 + 4 + 4 + 4 + 1;
+
+// The largest file the format can describe: header, a coded structure block and
+// an image stream whose lengths are both i32, plus the image section's header.
+constexpr int64_t MaxSifFileBytes = 8 + 4 + (int64_t{1} << 31) + ImageHeaderBytes + (int64_t{1} << 31);
+
+uint8_t Component(int32_t color, int shift) { return static_cast<uint8_t>((static_cast<uint32_t>(color) >> shift) & 0xFF); }
+
+// The header, structure section and image section header; the stream follows them.
+std::vector<uint8_t> BuildHead(const std::vector<ActionData>& actions, int32_t maskColor, uint8_t mode,
+                               bool compressStructure, bool compressImage, int32_t width, int32_t height,
+                               size_t streamBytes) {
+    std::vector<uint8_t> out;
+    ByteWriter w(out);
+    w.U8(SifMagic0);
+    w.U8(SifMagic1);
+    w.U8(SifVersion);
+    w.U8(static_cast<uint8_t>((compressStructure ? SifFlagStructureCoded : 0) | (compressImage ? SifFlagImageCoded : 0)));
+    w.I32(0); // image position, patched below
+
+    std::vector<uint8_t> block = BuildStructureBlock(actions);
+    if (compressStructure) {
+        Huffman::Encode(block);
+        w.I32(static_cast<int32_t>(block.size()) - 1);
+    }
+    w.Bytes(block.data(), block.size());
+    w.PatchI32(4, static_cast<int32_t>(w.Size() + 1)); // 1-based position
+
+    w.I32(static_cast<int32_t>(static_cast<int64_t>(streamBytes) - 1));
+    w.I32(SifStoredMaskColor(mode, maskColor));
+    w.I32(width);
+    w.I32(height);
+    w.U8(mode);
+    return out;
+}
+
+// Head and stream of a file; the writer sends them out without joining them.
+void BuildParts(const std::vector<ActionData>& actions, const cBitMap& sheet, int32_t maskColor, uint8_t mode,
+                bool compressStructure, bool compressImage, std::vector<uint8_t>& head, std::vector<uint8_t>& stream) {
+    stream = sheet.ToRLE(mode);
+    if (compressImage) Huffman::Encode(stream);
+    head = BuildHead(actions, maskColor, mode, compressStructure, compressImage, sheet.Width(), sheet.Height(),
+                     stream.size());
+}
+
+bool Fail(std::string& detail, const char* why) {
+    detail = why;
+    return false;
+}
+
+// Reads a structure block. Counts are checked against what remains before the
+// tree grows, so a damaged count can neither allocate much nor read past the end.
+bool ParseStructure(ByteReader& r, std::vector<ActionData>& actions, std::string& detail) {
+    int16_t actionBound = 0;
+    if (!r.I16(actionBound)) return Fail(detail, "the structure ends before the action count");
+    if (actionBound < 0) return Fail(detail, "negative action count");
+    const size_t actionCount = static_cast<size_t>(actionBound) + 1;
+    if (actionCount * MinActionBytes > r.Remaining()) return Fail(detail, "more actions than the file holds");
+    actions.assign(actionCount, ActionData{});
+    for (ActionData& a : actions) {
+        if (!r.I16(a.DirUBound)) return Fail(detail, "the structure ends inside an action");
+        if (a.DirUBound < 0) return Fail(detail, "negative direction count");
+        const size_t dirCount = static_cast<size_t>(a.DirUBound) + 1;
+        if (dirCount * MinDirectionBytes > r.Remaining()) return Fail(detail, "more directions than the file holds");
+        a.Directions.assign(dirCount, DirectionData{});
+        for (DirectionData& d : a.Directions) {
+            if (!r.I16(d.FrameUBound)) return Fail(detail, "the structure ends inside a direction");
+            if (d.FrameUBound < 0) return Fail(detail, "negative frame count");
+            const size_t frameCount = static_cast<size_t>(d.FrameUBound) + 1;
+            if (frameCount * FrameBytes > r.Remaining()) return Fail(detail, "more frames than the file holds");
+            d.Frames.assign(frameCount, FrameData{});
+            for (FrameData& f : d.Frames)
+                if (!GetFrame(r, f)) return Fail(detail, "the structure ends inside a frame");
+        }
+    }
+    return true;
+}
+
+// Runs the decoder over a coded section, turning its complaints into a status.
+SifParseStatus DecodeSection(std::vector<uint8_t>& buffer, std::string& detail) {
+    try {
+        Huffman::Decode(buffer);
+    } catch (const Huffman::HuffmanError& e) {
+        detail = e.what();
+        return SifParseStatus::DecodeFailed;
+    } catch (const std::bad_alloc&) {
+        detail = "a coded section claims more bytes than can be held";
+        return SifParseStatus::Damaged;
+    } catch (const std::exception& e) {
+        detail = e.what();
+        return SifParseStatus::Damaged;
+    }
+    return SifParseStatus::Ok;
+}
+
+SifParseStatus Damaged(std::string& detail, const char* why) {
+    detail = why;
+    return SifParseStatus::Damaged;
+}
+
+} // namespace
+
+bool IsSifMode(uint8_t Mode) { return Mode == 1 || Mode == 2 || Mode == 4 || Mode == 5; }
+
+const char* SifModeName(uint8_t Mode) {
+    switch (Mode) {
+    case 1: return "Black & White";
+    case 2: return "Greyscale";
+    case 4: return "16-bit color";
+    case 5: return "24-bit color";
+    default: return "unknown";
+    }
+}
+
+int32_t SifStoredMaskColor(uint8_t Mode, int32_t MaskColor) {
+    switch (Mode) {
+    case 4: {
+        // The colour a masked pixel has after the 16-bit round trip, so the
+        // decoded sheet still finds its transparent pixels.
+        auto full = [](uint32_t c) { return c >= 248 ? 255u : c; };
+        const uint32_t r = full(Component(MaskColor, 0) & 0xF8u);
+        const uint32_t g = full(Component(MaskColor, 8) & 0xFCu);
+        const uint32_t b = full(Component(MaskColor, 16) & 0xF8u);
+        return static_cast<int32_t>(r + 256 * g + 65536 * b);
+    }
+    case 5: return MaskColor;
+    default: return 0;
+    }
+}
+
+std::vector<uint8_t> BuildStructureBlock(const std::vector<ActionData>& Actions) {
+    std::vector<uint8_t> out;
+    ByteWriter w(out);
+    w.I16(static_cast<int16_t>(static_cast<int>(Actions.size()) - 1));
+    const FrameData blankFrame{};
+    for (const ActionData& a : Actions) {
+        w.I16(a.DirUBound);
+        // The stored bound is what a reader trusts; a list shorter than its
+        // bound would otherwise make the file unreadable, so blanks fill in.
+        for (int j = 0; j <= a.DirUBound; ++j) {
+            const DirectionData* d = static_cast<size_t>(j) < a.Directions.size() ? &a.Directions[j] : nullptr;
+            const int16_t frameBound = d ? d->FrameUBound : int16_t{0};
+            w.I16(frameBound);
+            for (int k = 0; k <= frameBound; ++k) {
+                const bool have = d && static_cast<size_t>(k) < d->Frames.size();
+                PutFrame(w, have ? d->Frames[k] : blankFrame);
+            }
+        }
+    }
+    return out;
+}
+
+std::vector<uint8_t> BuildSifBytes(const std::vector<ActionData>& Actions, const cBitMap& Sheet, int32_t MaskColor,
+                                   uint8_t Mode, bool CompressStructure, bool CompressImage) {
+    std::vector<uint8_t> head, stream;
+    BuildParts(Actions, Sheet, MaskColor, Mode, CompressStructure, CompressImage, head, stream);
+    head.insert(head.end(), stream.begin(), stream.end());
+    return head;
+}
+
+SifParseStatus ParseSifBytes(const std::vector<uint8_t>& Bytes, SifContents& Out, std::string& Detail) {
+    Out = SifContents{};
+    Detail.clear();
+    ByteReader r(Bytes);
+    uint8_t m0 = 0, m1 = 0;
+    if (!r.U8(m0) || !r.U8(m1) || m0 != SifMagic0 || m1 != SifMagic1) {
+        Detail = "no SIF signature";
+        return SifParseStatus::NotRecognised;
+    }
+    // The version byte is not checked, and flag bits other than 0 and 1 are
+    // ignored, so files of later writers still open as far as they agree.
+    if (!r.U8(Out.Version) || !r.U8(Out.Flags) || !r.I32(Out.ImagePosition))
+        return Damaged(Detail, "the header is incomplete");
+
+    if (Out.Flags & SifFlagStructureCoded) {
+        int32_t codedBound = 0;
+        if (!r.I32(codedBound)) return Damaged(Detail, "the coded structure length is missing");
+        if (codedBound < 0 || static_cast<uint64_t>(codedBound) + 1 > r.Remaining())
+            return Damaged(Detail, "the coded structure runs past the end of the file");
+        std::vector<uint8_t> block(r.Current(), r.Current() + static_cast<size_t>(codedBound) + 1);
+        r.Skip(block.size());
+        SifParseStatus s = DecodeSection(block, Detail);
+        if (s != SifParseStatus::Ok) return s;
+        Out.StructureBytes = block.size();
+        // Bytes after the last frame of a decoded block are ignored.
+        ByteReader br(block);
+        if (!ParseStructure(br, Out.Actions, Detail)) return SifParseStatus::Damaged;
+    } else {
+        const size_t start = r.Position();
+        if (!ParseStructure(r, Out.Actions, Detail)) return SifParseStatus::Damaged;
+        Out.StructureBytes = r.Position() - start;
+    }
+
+    Out.ImageOffset = r.Position();
+    int32_t streamBound = 0;
+    if (!r.I32(streamBound) || !r.I32(Out.MaskColor) || !r.I32(Out.Width) || !r.I32(Out.Height) || !r.U8(Out.Mode))
+        return Damaged(Detail, "the image section header is incomplete");
+    if (!IsSifMode(Out.Mode)) return Damaged(Detail, "unknown depth mode");
+    if (Out.Width < 0 || Out.Height < 0 || Out.Width > cBitMap::MaxSide || Out.Height > cBitMap::MaxSide)
+        return Damaged(Detail, "impossible sheet size");
+    // -1 is an empty stream, which is what a sheet without pixels gives.
+    if (streamBound < -1 || static_cast<uint64_t>(static_cast<int64_t>(streamBound) + 1) > r.Remaining())
+        return Damaged(Detail, "the image stream runs past the end of the file");
+    const size_t streamBytes = static_cast<size_t>(static_cast<int64_t>(streamBound) + 1);
+    Out.StoredImageBytes = streamBytes;
+    Out.Data.assign(r.Current(), r.Current() + streamBytes);
+    if ((Out.Flags & SifFlagImageCoded) && !Out.Data.empty()) {
+        SifParseStatus s = DecodeSection(Out.Data, Detail);
+        if (s != SifParseStatus::Ok) return s;
+    }
+    return SifParseStatus::Ok;
+}
+
+void ReportSifProblem(SifParseStatus Status, const std::string& Detail, const std::string& FileName) {
+    switch (Status) {
+    case SifParseStatus::Ok: return;
+    case SifParseStatus::NotRecognised:
+        MsgBox("File contents not recognised!", MsgButtons::OK, MsgIcon::Critical, "Ahem...");
+        return;
+    case SifParseStatus::DecodeFailed:
+        MsgBox(Detail, MsgButtons::OK, MsgIcon::Critical, "Whoops");
+        return;
+    case SifParseStatus::Damaged:
+        MsgBox("This SIF file is damaged or incomplete:\n\n" + FileName, MsgButtons::OK, MsgIcon::Critical, "Whoops");
+        return;
+    }
+}
+
 namespace SpriteProject {
-bool WriteSIF(const std::string&, uint8_t, uint8_t, uint8_t) { return false; }
-SifImage ReadSIF(const std::string&) { return {}; }
+
+bool WriteSIF(const std::string& FileName, uint8_t Mode, uint8_t CompressStructure, uint8_t CompressImage) {
+    // No stream exists for mode 3 either, so it is refused with the others.
+    if (!IsSifMode(Mode)) {
+        MsgBox("Invalid bit depth mode specified.", MsgButtons::OK, MsgIcon::Critical, "Whoopsy!");
+        return false;
+    }
+    std::vector<uint8_t> head, stream;
+    BuildParts(Actions, Sheet, MaskColor, Mode, CompressStructure != 0, CompressImage != 0, head, stream);
+
+    // The target is replaced only once the new file is complete.
+    AtomicFile file(FileName);
+    std::string error;
+    bool ok = file.Open(error);
+    if (ok && !(file.Write(head.data(), head.size()) && file.Write(stream.data(), stream.size()))) {
+        error = "write error";
+        ok = false;
+    }
+    if (ok) ok = file.Commit(error);
+    if (!ok) {
+        file.Discard();
+        MsgBox("Could not write the file:\n\n" + FileName + "\n\n" + error, MsgButtons::OK, MsgIcon::Critical,
+               "Whoops");
+    }
+    return ok;
+}
+
+SifImage ReadSIF(const std::string& FileName) {
+    if (FileName.empty()) return {};
+    const int64_t size = FileSize(FileName);
+    if (size < 0) {
+        MsgBox(FileName + "\n\nThis file does not exist.", MsgButtons::OK, MsgIcon::Critical, "Whoops");
+        return {};
+    }
+    if (size > MaxSifFileBytes) {
+        ReportSifProblem(SifParseStatus::Damaged, "", FileName);
+        return {};
+    }
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadWholeFile(FileName, bytes, error)) {
+        MsgBox("Could not read the file:\n\n" + FileName + "\n\n" + error, MsgButtons::OK, MsgIcon::Critical,
+               "Whoops");
+        return {};
+    }
+    // Parsed into locals: a refused file leaves the open project as it was.
+    SifContents contents;
+    SifParseStatus status = ParseSifBytes(bytes, contents, error);
+    if (status != SifParseStatus::Ok) {
+        ReportSifProblem(status, error, FileName);
+        return {};
+    }
+    Actions = std::move(contents.Actions);
+    MaskColor = contents.MaskColor;
+    if (contents.Width == 0 || contents.Height == 0) return {};
+    SifImage image;
+    image.Width = contents.Width;
+    image.Height = contents.Height;
+    image.Mode = contents.Mode;
+    image.Data = std::move(contents.Data);
+    return image;
+}
+
 } // namespace SpriteProject
