@@ -54,6 +54,18 @@ struct ProjectFileContents {
 // the bytes that remain. Returns false (with a short reason) for a damaged file.
 bool ParseProjectBytes(const std::vector<uint8_t>& bytes, ProjectFileContents& out, std::string& error);
 
+// The bytes of a project file: names converted to Windows-1252 and cut to 255
+// bytes, the sheet path stored as given. Counts come from the upper-bound fields.
+// Returns false (with a short reason, out left empty) for a tree that no reader
+// could load back: no action, a bound that is negative or larger than its list,
+// or a sheet path longer than 32,767 bytes.
+bool BuildProjectBytes(int32_t MaskColor, const std::string& SheetPath, const std::vector<ActionData>& Actions,
+                       std::vector<uint8_t>& out, std::string& error);
+
+// A project file's name with its last three characters replaced by "bmp"
+// (hero.sip gives hero.bmp); "" when the name has fewer than three characters.
+std::string SheetNameForProject(const std::string& projectFile);
+
 namespace SpriteProject {
 
 extern std::vector<ActionData> Actions;
