@@ -1,3 +1,435 @@
-// Placeholder: the command-line tool is being written.
 #include "cli/Cli.h"
-int RunCli(const std::vector<std::string>&) { return 2; }
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "base/FileIO.h"
+#include "base/Messages.h"
+#include "project/SpriteProject.h"
+#include "sif/SifFile.h"
+
+namespace {
+
+using namespace SpriteProject;
+
+constexpr int ExitOk = 0;
+constexpr int ExitRefused = 1;
+constexpr int ExitUsage = 2;
+
+const char* const UsageText =
+    "Usage:\n"
+    "  celwright-cli export PROJECT.sip OUTPUT.sif [--mode bw|grey|16|24]\n"
+    "                       [--no-compress-structure] [--no-compress-image]\n"
+    "  celwright-cli import INPUT.sif OUTPUT.sip [--force]\n"
+    "  celwright-cli info FILE\n"
+    "  celwright-cli --help | -h\n"
+    "\n"
+    "export  Opens PROJECT.sip as the editor's Open Project does (its sheet bitmap is\n"
+    "        looked for beside the project) and writes OUTPUT.sif. An existing\n"
+    "        OUTPUT.sif is replaced only once the new file is complete.\n"
+    "        --mode bw|grey|16|24  depth mode (also 1, 2, 4, 5); default 24\n"
+    "        --no-compress-structure  store the frame tree without Huffman coding\n"
+    "        --no-compress-image      store the image stream without Huffman coding\n"
+    "\n"
+    "import  Reads INPUT.sif and saves it as a project: OUTPUT.sip and, beside it,\n"
+    "        its sheet bitmap named after it (hero.sip -> hero.bmp). If either file\n"
+    "        already exists the import is refused and nothing is written, unless\n"
+    "        --force is given, which replaces both.\n"
+    "\n"
+    "info    Checks FILE completely and prints a summary: for a project (.sip) the\n"
+    "        mask colour, sheet path and the actions, directions and frame counts;\n"
+    "        for a sprite image file (.sif) also the sheet size, depth mode and flags.\n"
+    "\n"
+    "Exit status: 0 success; 1 an input or output was refused (one line on stderr\n"
+    "saying why); 2 the command line is wrong.\n";
+
+// Collects every message the core raises; the tool prints them once, on one line.
+class MessageCollector {
+public:
+    MessageCollector() {
+        previous_ = SetMessageHandler([this](const Message& m) {
+            texts_.push_back(m.Text);
+            // Nobody is there to say yes, so nothing gets replaced on a question.
+            return m.Buttons == MsgButtons::YesNo || m.Buttons == MsgButtons::YesNoCancel ? MsgAnswer::No
+                                                                                          : MsgAnswer::OK;
+        });
+    }
+    ~MessageCollector() { SetMessageHandler(previous_); }
+    MessageCollector(const MessageCollector&) = delete;
+    MessageCollector& operator=(const MessageCollector&) = delete;
+
+    // All texts on one line: each run of line breaks becomes one space.
+    std::string Line() const {
+        std::string line;
+        for (const std::string& t : texts_) {
+            if (!line.empty()) line += ' ';
+            bool inBreak = false;
+            for (char c : t) {
+                if (c == '\n' || c == '\r') {
+                    inBreak = true;
+                    continue;
+                }
+                if (inBreak && !line.empty() && line.back() != ' ') line += ' ';
+                inBreak = false;
+                line += c;
+            }
+        }
+        return line;
+    }
+    bool Empty() const { return texts_.empty(); }
+
+private:
+    MessageHandler previous_;
+    std::vector<std::string> texts_;
+};
+
+int Usage(const std::string& problem) {
+    std::fprintf(stderr, "celwright-cli: %s (see celwright-cli --help)\n", problem.c_str());
+    return ExitUsage;
+}
+
+void Refuse(const std::string& text) { MsgBox(text, MsgButtons::OK, MsgIcon::Critical, "Whoops"); }
+
+bool RequireFile(const std::string& path) {
+    if (IsNormalFile(path)) return true;
+    MsgBox(path + "\n\nThis file does not exist.", MsgButtons::OK, MsgIcon::Critical, "Whoops");
+    return false;
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+void RemoveFile(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+}
+
+// True when both paths exist and name the same file, however they are spelt.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
+    if (s.size() < suffix.size()) return false;
+    for (size_t i = 0; i < suffix.size(); ++i) {
+        char c = s[s.size() - suffix.size() + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != suffix[i]) return false;
+    }
+    return true;
+}
+
+std::string Hex8(int32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(v));
+    return buf;
+}
+
+std::string ColorText(int32_t c) {
+    const auto u = static_cast<uint32_t>(c);
+    return Hex8(c) + " (red " + std::to_string(u & 0xFF) + ", green " + std::to_string((u >> 8) & 0xFF) +
+           ", blue " + std::to_string((u >> 16) & 0xFF) + ")";
+}
+
+std::string Plural(size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// Positional arguments and flags of one command; "--mode X" and "--mode=X" both work.
+struct Args {
+    std::vector<std::string> Positional;
+    std::vector<std::pair<std::string, std::string>> Options;
+};
+
+bool SplitArgs(const std::vector<std::string>& in, const std::vector<std::string>& flags,
+               const std::vector<std::string>& valued, Args& out, std::string& problem) {
+    auto known = [](const std::vector<std::string>& list, const std::string& s) {
+        for (const auto& k : list)
+            if (k == s) return true;
+        return false;
+    };
+    bool optionsEnded = false;
+    for (size_t i = 1; i < in.size(); ++i) {
+        const std::string& a = in[i];
+        if (a == "--" && !optionsEnded) {
+            optionsEnded = true; // what follows are file names, even "-x"
+            continue;
+        }
+        if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+            std::string name = a, value;
+            const size_t eq = a.find('=');
+            if (eq != std::string::npos) {
+                name = a.substr(0, eq);
+                value = a.substr(eq + 1);
+            }
+            if (known(valued, name)) {
+                if (eq == std::string::npos) {
+                    if (i + 1 >= in.size()) {
+                        problem = name + " needs a value";
+                        return false;
+                    }
+                    value = in[++i];
+                }
+                out.Options.emplace_back(name, value);
+            } else if (known(flags, name) && eq == std::string::npos) {
+                out.Options.emplace_back(name, "");
+            } else {
+                problem = "unknown option " + a;
+                return false;
+            }
+        } else {
+            out.Positional.push_back(a);
+        }
+    }
+    return true;
+}
+
+bool ParseMode(const std::string& text, uint8_t& mode) {
+    if (text == "bw" || text == "1") mode = 1;
+    else if (text == "grey" || text == "2") mode = 2;
+    else if (text == "16" || text == "4") mode = 4;
+    else if (text == "24" || text == "5") mode = 5;
+    else return false;
+    return true;
+}
+
+std::string FlagsText(uint8_t flags) {
+    std::string s = Hex8(flags).substr(8); // two hex digits
+    s = "0x" + s + " (structure " + ((flags & SifFlagStructureCoded) ? "coded" : "stored") + ", image " +
+        ((flags & SifFlagImageCoded) ? "coded" : "stored");
+    if (flags & ~(SifFlagStructureCoded | SifFlagImageCoded)) s += ", other bits ignored";
+    return s + ")";
+}
+
+void PrintTree(const std::vector<ActionData>& actions) {
+    std::printf("Actions:       %zu\n", actions.size());
+    for (size_t i = 0; i < actions.size(); ++i) {
+        const ActionData& a = actions[i];
+        const std::string name = a.Name.empty() ? DefaultActionName(static_cast<int>(i)) : "\"" + a.Name + "\"";
+        std::printf("  %s: %s\n", name.c_str(), Plural(a.Directions.size(), "direction", "directions").c_str());
+        for (size_t j = 0; j < a.Directions.size(); ++j) {
+            const DirectionData& d = a.Directions[j];
+            const std::string dn =
+                d.Name.empty() ? DefaultDirectionName(static_cast<int>(j)) : "\"" + d.Name + "\"";
+            std::printf("    %s: %s\n", dn.c_str(), Plural(d.Frames.size(), "frame", "frames").c_str());
+        }
+    }
+}
+
+int Export(const std::vector<std::string>& in) {
+    Args args;
+    std::string problem;
+    if (!SplitArgs(in, {"--no-compress-structure", "--no-compress-image"}, {"--mode"}, args, problem))
+        return Usage(problem);
+    if (args.Positional.size() != 2) return Usage("export needs PROJECT.sip and OUTPUT.sif");
+    uint8_t mode = 5;
+    bool compressStructure = true, compressImage = true;
+    for (const auto& [name, value] : args.Options) {
+        if (name == "--mode" && !ParseMode(value, mode)) return Usage("unknown mode \"" + value + "\"");
+        if (name == "--no-compress-structure") compressStructure = false;
+        if (name == "--no-compress-image") compressImage = false;
+    }
+    const std::string& projectPath = args.Positional[0];
+    const std::string& outputPath = args.Positional[1];
+
+    if (!RequireFile(projectPath)) return ExitRefused;
+    if (SameFile(projectPath, outputPath)) {
+        Refuse(outputPath + " is the project itself; not replacing it");
+        return ExitRefused;
+    }
+    SplitPath(projectPath, WorkDir, ProjectFile);
+    ResetModel();
+    FoundSheetPath.clear();
+    if (!ReadProject(projectPath)) return ExitRefused;
+    const std::string sheetPath = FoundSheetPath.empty() ? WorkDir + SheetFile : FoundSheetPath;
+    if (SameFile(sheetPath, outputPath)) {
+        Refuse(outputPath + " is the project's sheet bitmap; not replacing it");
+        return ExitRefused;
+    }
+    if (!Sheet.LoadBMP(sheetPath)) return ExitRefused;
+    if (!WriteSIF(outputPath, mode, compressStructure ? 1 : 0, compressImage ? 1 : 0)) return ExitRefused;
+
+    const int64_t size = FileSize(outputPath);
+    std::printf("Wrote %s: %d x %d sheet, %s, %s, %s, %lld bytes\n", outputPath.c_str(), Sheet.Width(),
+                Sheet.Height(), SifModeName(mode), compressStructure ? "structure coded" : "structure stored",
+                compressImage ? "image coded" : "image stored", static_cast<long long>(size));
+    return ExitOk;
+}
+
+// A name beside target that nothing uses yet, for a file that must not appear
+// under its real name before the whole import has succeeded.
+std::string SparePath(const std::string& dir, const std::string& name) {
+    std::random_device rd;
+    for (int i = 0; i < 100; ++i) {
+        const std::string p = dir + "." + name + "." + std::to_string(rd() % 1000000u) + ".part";
+        if (!Exists(p)) return p;
+    }
+    return dir + "." + name + ".part";
+}
+
+int Import(const std::vector<std::string>& in) {
+    Args args;
+    std::string problem;
+    if (!SplitArgs(in, {"--force"}, {}, args, problem)) return Usage(problem);
+    if (args.Positional.size() != 2) return Usage("import needs INPUT.sif and OUTPUT.sip");
+    bool force = false;
+    for (const auto& opt : args.Options)
+        if (opt.first == "--force") force = true;
+    const std::string& inputPath = args.Positional[0];
+    const std::string& outputPath = args.Positional[1];
+
+    std::string dir, projectFile;
+    SplitPath(outputPath, dir, projectFile);
+    // The sheet is named after the project by swapping its last three characters.
+    if (projectFile.size() <= 3) return Usage("OUTPUT needs a file name such as hero.sip");
+    const std::string sheetFile = projectFile.substr(0, projectFile.size() - 3) + "bmp";
+    if (sheetFile == projectFile) return Usage("OUTPUT must not end in \"bmp\"; use a name such as hero.sip");
+
+    if (!RequireFile(inputPath)) return ExitRefused;
+    if (SameFile(inputPath, outputPath) || SameFile(inputPath, dir + sheetFile)) {
+        Refuse(inputPath + " would be replaced by the import; choose another OUTPUT");
+        return ExitRefused;
+    }
+    if (!force) {
+        // The editor would ask before replacing; here nobody can answer.
+        for (const std::string& name : {projectFile, sheetFile}) {
+            if (Exists(dir + name)) {
+                Refuse(name + " already exists; not replacing it (use --force to replace it)");
+                return ExitRefused;
+            }
+        }
+    }
+
+    ResetModel();
+    SifImage image = ReadSIF(inputPath);
+    if (image.Width == 0 || image.Height == 0) {
+        MsgBox("SIF import aborted.", MsgButtons::OK, MsgIcon::Critical, "Dangit...");
+        return ExitRefused;
+    }
+    if (!Sheet.FromRLE(image.Width, image.Height, image.Mode, MaskColor, image.Data)) {
+        Refuse("The sheet image of this SIF file cannot be rebuilt:\n\n" + inputPath);
+        MsgBox("SIF import aborted.", MsgButtons::OK, MsgIcon::Critical, "Dangit...");
+        return ExitRefused;
+    }
+
+    // As Save Project As after an import: the sheet is saved beside the project.
+    WorkDir = dir;
+    ProjectFile = projectFile;
+    SheetFile = sheetFile;
+    const std::string sheetPath = dir + sheetFile;
+    const std::string sparePath = SparePath(dir, sheetFile);
+    if (!Sheet.Save(sparePath)) {
+        RemoveFile(sparePath);
+        return ExitRefused;
+    }
+    if (!WriteProject(outputPath)) {
+        RemoveFile(sparePath);
+        return ExitRefused;
+    }
+    std::error_code ec;
+    std::filesystem::rename(sparePath, sheetPath, ec);
+    if (ec) {
+        RemoveFile(sparePath);
+        Refuse("Could not write the file:\n\n" + sheetPath + "\n\n" + ec.message());
+        return ExitRefused;
+    }
+    std::printf("Wrote %s and %s: %s, %d x %d sheet (%s), mask colour %s\n", outputPath.c_str(),
+                sheetPath.c_str(), Plural(Actions.size(), "action", "actions").c_str(), image.Width, image.Height,
+                SifModeName(image.Mode), Hex8(MaskColor).c_str());
+    return ExitOk;
+}
+
+int InfoProject(const std::string& path, const std::vector<uint8_t>& bytes) {
+    ProjectFileContents project;
+    std::string error;
+    if (!ParseProjectBytes(bytes, project, error)) {
+        Refuse("This project file is damaged or incomplete:\n\n" + path + (error.empty() ? "" : "\n\n" + error));
+        return ExitRefused;
+    }
+    std::printf("File:          %s\n", path.c_str());
+    std::printf("Type:          project file (.sip)\n");
+    std::printf("Mask colour:   %s\n", ColorText(project.MaskColor).c_str());
+    std::printf("Sheet path:    %s\n", project.SheetPath.c_str());
+    PrintTree(project.Actions);
+    return ExitOk;
+}
+
+int InfoSif(const std::string& path, const std::vector<uint8_t>& bytes) {
+    SifContents sif;
+    std::string detail;
+    const SifParseStatus status = ParseSifBytes(bytes, sif, detail);
+    if (status != SifParseStatus::Ok) {
+        ReportSifProblem(status, detail, path);
+        return ExitRefused;
+    }
+    std::printf("File:          %s\n", path.c_str());
+    std::printf("Type:          sprite image file (.sif), version %u\n", static_cast<unsigned>(sif.Version));
+    std::printf("Flags:         %s\n", FlagsText(sif.Flags).c_str());
+    std::printf("Structure:     %zu bytes\n", sif.StructureBytes);
+    std::printf("Image section: offset %zu (header says position %d)\n", sif.ImageOffset, sif.ImagePosition);
+    std::printf("Depth mode:    %u (%s)\n", static_cast<unsigned>(sif.Mode), SifModeName(sif.Mode));
+    std::printf("Sheet size:    %d x %d%s\n", sif.Width, sif.Height,
+                sif.Width == 0 || sif.Height == 0 ? " (no picture: an import would be aborted)" : "");
+    std::printf("Image stream:  %zu bytes stored, %zu bytes decoded\n", sif.StoredImageBytes, sif.Data.size());
+    std::printf("Mask colour:   %s\n", ColorText(sif.MaskColor).c_str());
+    PrintTree(sif.Actions);
+    return ExitOk;
+}
+
+int Info(const std::vector<std::string>& in) {
+    Args args;
+    std::string problem;
+    if (!SplitArgs(in, {}, {}, args, problem)) return Usage(problem);
+    if (args.Positional.size() != 1) return Usage("info needs exactly one FILE");
+    const std::string& path = args.Positional[0];
+    if (!RequireFile(path)) return ExitRefused;
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadWholeFile(path, bytes, error)) {
+        Refuse("Could not read the file:\n\n" + path + "\n\n" + error);
+        return ExitRefused;
+    }
+    const bool sifMagic = bytes.size() >= 2 && bytes[0] == SifMagic0 && bytes[1] == SifMagic1;
+    if (EndsWithNoCase(path, ".sip") || !sifMagic) return InfoProject(path, bytes);
+    return InfoSif(path, bytes);
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string>& args) {
+    if (args.empty()) return Usage("no command given");
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(UsageText, stdout);
+        std::fflush(stdout);
+        return ExitOk;
+    }
+    for (const std::string& a : args) {
+        if (a == "--") break;
+        if (a == "--help" || a == "-h") {
+            std::fputs(UsageText, stdout);
+            std::fflush(stdout);
+            return ExitOk;
+        }
+    }
+
+    MessageCollector messages;
+    int status;
+    if (command == "export") status = Export(args);
+    else if (command == "import") status = Import(args);
+    else if (command == "info") status = Info(args);
+    else return Usage("unknown command \"" + command + "\"");
+
+    std::fflush(stdout);
+    if (!messages.Empty()) std::fprintf(stderr, "%s\n", messages.Line().c_str());
+    else if (status != ExitOk) std::fprintf(stderr, "celwright-cli: %s refused\n", command.c_str());
+    return status;
+}
