@@ -39,6 +39,11 @@ public:
 
     // Draws through a PixelSurface onto the picture. bounds is the logical area
     // the operation may touch (used to drop recorded operations it covers).
+    // The operation is handed only the held part of bounds, and is replayed
+    // later on other parts of it, so it must paint each pixel the same way
+    // whatever window it is given. One whose bounds cover the whole picture
+    // is taken to paint all of it: the earlier recorded operations are dropped.
+    // An empty bounds means "anywhere": it is drawn and kept, but drops nothing.
     void Draw(const std::function<void(const PixelSurface&)>& op, const QRect& bounds);
     // Outline of the rectangle with corners (x1, y1) and (x2, y2), current pen width.
     void DrawBox(double x1, double y1, double x2, double y2, int32_t color);
@@ -53,6 +58,13 @@ public:
     const QImage& BackBuffer() const;
     QRect HeldRect() const; // logical area the back buffer covers
 
+    // The held part of the picture as a drawing target. What is drawn through
+    // it directly is not recorded, so use it only for pictures held whole
+    // (small ones); it stays valid until the picture's size or place changes.
+    PixelSurface Surface();
+    // Number of recorded operations since the last clear (for tests).
+    int RecordedOps() const;
+
 signals:
     void MouseDown(int Button, int Shift, double X, double Y);
     void MouseMove(int Button, int Shift, double X, double Y);
@@ -64,9 +76,12 @@ protected:
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
+    // The second press of a double click raises DblClick instead of MouseDown.
     void mouseDoubleClickEvent(QMouseEvent*) override;
     void moveEvent(QMoveEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    bool event(QEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Impl;

@@ -1,1 +1,0 @@
-// Placeholder: the platform layer is being written.
