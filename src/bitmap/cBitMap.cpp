@@ -1,12 +1,331 @@
-// Placeholder: the bitmap engine is being written.
+// The bitmap surface: buffers, BMP files, drawing and the transparency mask.
+// The run-length streams live in RunLength.cpp.
 #include "bitmap/cBitMap.h"
 
-ByteBuffer ByteBuffer::Zeroed(size_t n) { ByteBuffer b; b.data_.reset(static_cast<uint8_t*>(std::calloc(n ? n : 1, 1))); b.size_ = n; return b; }
-ByteBuffer ByteBuffer::Uninitialized(size_t n) { ByteBuffer b; b.data_.reset(static_cast<uint8_t*>(std::malloc(n ? n : 1))); b.size_ = n; return b; }
-bool cBitMap::LoadBMP(const std::string&) { return false; }
-bool cBitMap::Save(const std::string&) { return false; }
-void cBitMap::DrawTo(const PixelSurface&, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, double, double) const {}
-void cBitMap::DrawTrans(const PixelSurface&, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, double, double) const {}
-void cBitMap::GenMask(int32_t) {}
-std::vector<uint8_t> cBitMap::ToRLE(uint8_t) const { return {}; }
-bool cBitMap::FromRLE(int32_t, int32_t, uint8_t, int32_t, const std::vector<uint8_t>&) { return false; }
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include "base/FileIO.h"
+#include "base/Messages.h"
+
+ByteBuffer ByteBuffer::Zeroed(size_t n) {
+    ByteBuffer b;
+    b.data_.reset(static_cast<uint8_t*>(std::calloc(n ? n : 1, 1)));
+    b.size_ = b.data_ ? n : 0;
+    return b;
+}
+
+ByteBuffer ByteBuffer::Uninitialized(size_t n) {
+    ByteBuffer b;
+    b.data_.reset(static_cast<uint8_t*>(std::malloc(n ? n : 1)));
+    b.size_ = b.data_ ? n : 0;
+    return b;
+}
+
+namespace {
+
+constexpr size_t FileHeaderBytes = 14;
+constexpr uint32_t InfoHeaderBytes = 40;
+constexpr size_t HeadersBytes = FileHeaderBytes + InfoHeaderBytes;
+
+// Bytes per 24-bit row, rounded up to a multiple of 4 (width <= MaxSide, no overflow).
+int32_t StrideFor(int32_t width) { return ((24 * width + 31) / 32) * 4; }
+int16_t RowPadFor(int32_t width) { return static_cast<int16_t>(StrideFor(width) - (24 * width + 7) / 8); }
+
+uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t GetU32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+void PutU16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutU32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+BitmapInfoHeader ParseInfoHeader(const uint8_t* p) {
+    BitmapInfoHeader h;
+    h.biSize = GetU32(p);
+    h.biWidth = static_cast<int32_t>(GetU32(p + 4));
+    h.biHeight = static_cast<int32_t>(GetU32(p + 8));
+    h.biPlanes = GetU16(p + 12);
+    h.biBitCount = GetU16(p + 14);
+    h.biCompression = GetU32(p + 16);
+    h.biSizeImage = GetU32(p + 20);
+    h.biXPelsPerMeter = static_cast<int32_t>(GetU32(p + 24));
+    h.biYPelsPerMeter = static_cast<int32_t>(GetU32(p + 28));
+    h.biClrUsed = GetU32(p + 32);
+    h.biClrImportant = GetU32(p + 36);
+    return h;
+}
+
+void StoreInfoHeader(uint8_t* p, const BitmapInfoHeader& h) {
+    PutU32(p, h.biSize);
+    PutU32(p + 4, static_cast<uint32_t>(h.biWidth));
+    PutU32(p + 8, static_cast<uint32_t>(h.biHeight));
+    PutU16(p + 12, h.biPlanes);
+    PutU16(p + 14, h.biBitCount);
+    PutU32(p + 16, h.biCompression);
+    PutU32(p + 20, h.biSizeImage);
+    PutU32(p + 24, static_cast<uint32_t>(h.biXPelsPerMeter));
+    PutU32(p + 28, static_cast<uint32_t>(h.biYPelsPerMeter));
+    PutU32(p + 32, h.biClrUsed);
+    PutU32(p + 36, h.biClrImportant);
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+bool ReadFully(std::FILE* f, uint8_t* dst, size_t n) { return std::fread(dst, 1, n, f) == n; }
+
+// Nearest integer, an exact half going to the even neighbour; NaN gives 0 and
+// values are capped far beyond any drawable size so later products stay exact.
+int64_t RoundHalfEven(double v) {
+    constexpr double cap = 4611686018427387904.0; // 2^62
+    if (!(v > 0)) return 0;
+    if (v >= cap) return static_cast<int64_t>(cap);
+    double f = std::floor(v);
+    double d = v - f;
+    if (d > 0.5 || (d == 0.5 && std::fmod(f, 2.0) != 0.0)) f += 1.0;
+    return static_cast<int64_t>(f);
+}
+
+uint32_t Load24(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
+}
+
+} // namespace
+
+bool cBitMap::LoadBMP(const std::string& FromFile) {
+    if (!FromFile.empty()) FileName_ = FromFile;
+    const std::string path = FileName_;
+
+    auto refuse = [this](const std::string& text, MsgIcon icon, const std::string& title) {
+        MsgBox(text, MsgButtons::OK, icon, title);
+        FileName_.clear();
+        return false;
+    };
+    auto damaged = [&]() {
+        return refuse(path + "\n\n" + "This file is damaged or incomplete.", MsgIcon::Critical, "Whoops");
+    };
+
+    if (!IsNormalFile(path)) return refuse(path + "\n\n" + "This file does not exist.", MsgIcon::Critical, "Whoops");
+
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    struct stat st {};
+    if (!file || ::fstat(::fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode))
+        return refuse(path + "\n\n" + "This file cannot be read.", MsgIcon::Critical, "Whoops");
+    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+
+    uint8_t head[HeadersBytes];
+    if (fileSize < HeadersBytes || !ReadFully(file.get(), head, HeadersBytes)) return damaged();
+    const uint32_t offBits = GetU32(head + 10);
+    BitmapInfoHeader h = ParseInfoHeader(head + FileHeaderBytes);
+
+    // Anything but an uncompressed 24-bit picture with at least the usual info
+    // header is a format this program does not read.
+    if (h.biSize < InfoHeaderBytes || h.biBitCount != 24 || h.biCompression != 0)
+        return refuse("Brovik is lazy. Only 24 bit\nbitmap images are supported.", MsgIcon::Information, "*yawn*");
+
+    // A negative height marks rows stored top row first.
+    const bool topDown = h.biHeight < 0;
+    const int64_t height = topDown ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
+    if (h.biWidth <= 0 || h.biWidth > MaxSide || height <= 0 || height > MaxSide)
+        return refuse("This picture is " + std::to_string(h.biWidth) + " x " + std::to_string(height) +
+                          " pixels.\nSheets up to 32767 pixels wide and high are supported.",
+                      MsgIcon::Information, "*yawn*");
+
+    const int32_t width = h.biWidth;
+    const int32_t rows = static_cast<int32_t>(height);
+    const int32_t stride = StrideFor(width);
+    const uint64_t imageBytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(rows);
+    // The pixel rows start at bfOffBits, which must lie past the headers, and
+    // every row must be in the file before anything is allocated.
+    if (static_cast<uint64_t>(FileHeaderBytes) + h.biSize > fileSize || offBits < FileHeaderBytes + h.biSize ||
+        static_cast<uint64_t>(offBits) + imageBytes > fileSize)
+        return damaged();
+
+    ByteBuffer pixels = ByteBuffer::Uninitialized(imageBytes);
+    ByteBuffer mask = ByteBuffer::Zeroed(imageBytes);
+    ByteBuffer sprite = ByteBuffer::Zeroed(imageBytes);
+    if (pixels.empty() || mask.empty() || sprite.empty())
+        return refuse(path + "\n\n" + "There is not enough memory to load this picture.", MsgIcon::Critical,
+                      "Whoops");
+
+    if (::fseeko(file.get(), static_cast<off_t>(offBits), SEEK_SET) != 0) return damaged();
+    if (!topDown) {
+        if (!ReadFully(file.get(), pixels.data(), imageBytes)) return damaged();
+    } else {
+        for (int32_t i = 0; i < rows; ++i) {
+            uint8_t* row = pixels.data() + static_cast<size_t>(rows - 1 - i) * stride;
+            if (!ReadFully(file.get(), row, static_cast<size_t>(stride))) return damaged();
+        }
+    }
+    file.reset();
+
+    // Padding is zero in every buffer, whatever the file held there.
+    const int16_t pad = RowPadFor(width);
+    if (pad > 0) {
+        for (int32_t y = 0; y < rows; ++y)
+            std::memset(pixels.data() + static_cast<size_t>(y) * stride + (stride - pad), 0, static_cast<size_t>(pad));
+    }
+
+    // The stored header always describes the buffer as held: the usual 40-byte
+    // info header, bottom-up rows, the real image size.
+    h.biSize = InfoHeaderBytes;
+    h.biHeight = rows;
+    h.biSizeImage = static_cast<uint32_t>(imageBytes);
+    Header_ = h;
+    Stride_ = stride;
+    RowPad_ = pad;
+    Pixels_ = std::move(pixels);
+    MaskBits_ = std::move(mask);
+    SpriteBits_ = std::move(sprite);
+    Loaded_ = true;
+    return true;
+}
+
+bool cBitMap::Save(const std::string& ToFile) {
+    if (Pixels_.empty()) return false;
+    std::string target = ToFile;
+    if (target.empty()) {
+        if (FileName_.empty()) return false;
+        if (MsgBox("Do you want to over write the file:\n\n" + FileName_, MsgButtons::YesNo, MsgIcon::Question,
+                   "Hold up!") != MsgAnswer::Yes)
+            return false;
+        target = FileName_;
+    }
+
+    uint8_t head[HeadersBytes] = {};
+    PutU16(head, 0x4D42);
+    PutU32(head + 2, static_cast<uint32_t>(HeadersBytes + Pixels_.size()));
+    PutU32(head + 10, static_cast<uint32_t>(HeadersBytes));
+    StoreInfoHeader(head + FileHeaderBytes, Header_);
+
+    std::string error;
+    AtomicFile out(target);
+    bool ok = out.Open(error);
+    if (ok && !(out.Write(head, sizeof head) && out.Write(Pixels_.data(), Pixels_.size()))) {
+        error = "write error";
+        ok = false;
+    }
+    if (ok) ok = out.Commit(error);
+    if (!ok) {
+        out.Discard();
+        MsgBox(target + "\n\n" + "This file could not be written (" + error + ").", MsgButtons::OK, MsgIcon::Critical,
+               "Whoops");
+    }
+    return ok;
+}
+
+template <bool Trans>
+void cBitMap::Stretch(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X, int32_t To_Y,
+                      int32_t dWidth, int32_t dHeight, double XScale, double YScale) const {
+    if (!Loaded_ || Pixels_.empty() || !Target.Bits || Target.Width <= 0 || Target.Height <= 0) return;
+    if (dWidth <= 0 || dHeight <= 0 || !(XScale > 0) || !(YScale > 0)) return;
+    const int64_t outW = RoundHalfEven(dWidth * XScale);
+    const int64_t outH = RoundHalfEven(dHeight * YScale);
+    if (outW <= 0 || outH <= 0) return;
+
+    // Destination pixels i of [0, outW) that fall inside the held window. Every
+    // i here is below 2^33, so i * dWidth stays exact in unsigned 64 bits.
+    const int64_t i0 = std::max<int64_t>(0, int64_t{Target.OriginX} - To_X);
+    const int64_t i1 = std::min<int64_t>(outW, int64_t{Target.OriginX} + Target.Width - To_X);
+    const int64_t j0 = std::max<int64_t>(0, int64_t{Target.OriginY} - To_Y);
+    const int64_t j1 = std::min<int64_t>(outH, int64_t{Target.OriginY} + Target.Height - To_Y);
+    if (i0 >= i1 || j0 >= j1) return;
+
+    const int32_t sheetW = Header_.biWidth;
+    const int32_t sheetH = Header_.biHeight;
+    // Byte offset within a row of the source pixel of every visible column, or
+    // -1 where the column falls outside the sheet (the target keeps its pixel).
+    std::vector<int32_t> cols(static_cast<size_t>(i1 - i0));
+    for (int64_t i = i0; i < i1; ++i) {
+        const int64_t sx = From_X + static_cast<int64_t>(static_cast<uint64_t>(i) * static_cast<uint64_t>(dWidth) / static_cast<uint64_t>(outW));
+        cols[static_cast<size_t>(i - i0)] = (sx >= 0 && sx < sheetW) ? static_cast<int32_t>(sx * 3) : -1;
+    }
+
+    const uint8_t* pix = Pixels_.data();
+    const uint8_t* maskBits = MaskBits_.data();
+    const uint8_t* spriteBits = SpriteBits_.data();
+    for (int64_t j = j0; j < j1; ++j) {
+        // top-down sheet row
+        const int64_t sy = From_Y + static_cast<int64_t>(static_cast<uint64_t>(j) * static_cast<uint64_t>(dHeight) / static_cast<uint64_t>(outH));
+        if (sy < 0 || sy >= sheetH) continue;
+        const size_t rowOff = static_cast<size_t>(sheetH - 1 - sy) * static_cast<size_t>(Stride_);
+        uint32_t* dst = Target.Bits + (To_Y + j - Target.OriginY) * int64_t{Target.Stride} + (To_X + i0 - Target.OriginX);
+        const uint8_t* src = pix + rowOff;
+        for (size_t k = 0; k < cols.size(); ++k) {
+            const int32_t c = cols[k];
+            if (c < 0) continue;
+            if constexpr (Trans) {
+                const uint32_t m = Load24(maskBits + rowOff + c);
+                const uint32_t s = Load24(spriteBits + rowOff + c);
+                dst[k] = 0xFF000000u | ((dst[k] & m) ^ s);
+            } else {
+                dst[k] = 0xFF000000u | Load24(src + c);
+            }
+        }
+    }
+}
+
+void cBitMap::DrawTo(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X, int32_t To_Y,
+                     int32_t dWidth, int32_t dHeight, double XScale, double YScale) const {
+    Stretch<false>(Target, From_X, From_Y, To_X, To_Y, dWidth, dHeight, XScale, YScale);
+}
+
+void cBitMap::DrawTrans(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X, int32_t To_Y,
+                        int32_t dWidth, int32_t dHeight, double XScale, double YScale) const {
+    Stretch<true>(Target, From_X, From_Y, To_X, To_Y, dWidth, dHeight, XScale, YScale);
+}
+
+void cBitMap::GenMask(int32_t FromColor) {
+    if (!Loaded_ || Pixels_.empty()) return;
+    const uint32_t c = static_cast<uint32_t>(FromColor);
+    // The key in the buffer's byte order: blue, green, red.
+    const uint8_t key[3] = {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)};
+    uint32_t key32;
+    {
+        uint8_t k4[4] = {key[0], key[1], key[2], 0};
+        std::memcpy(&key32, k4, 4);
+    }
+    uint32_t low24;
+    {
+        const uint8_t m4[4] = {0xFF, 0xFF, 0xFF, 0};
+        std::memcpy(&low24, m4, 4);
+    }
+    const int32_t w = Header_.biWidth;
+    const size_t stride = static_cast<size_t>(Stride_);
+    for (int32_t y = 0; y < Header_.biHeight; ++y) {
+        const uint8_t* s = Pixels_.data() + y * stride;
+        uint8_t* m = MaskBits_.data() + y * stride;
+        uint8_t* sp = SpriteBits_.data() + y * stride;
+        // Four-byte loads and stores; the fourth byte written belongs to the
+        // next pixel, which is written right after, so the row's last pixel
+        // goes byte by byte and padding is never touched.
+        int32_t x = 0;
+        for (; x + 1 < w; ++x) {
+            uint32_t v;
+            std::memcpy(&v, s + 3 * x, 4);
+            v &= low24;
+            const uint32_t hit = (v == key32) ? low24 : 0u;
+            const uint32_t out = v & ~hit;
+            std::memcpy(m + 3 * x, &hit, 4);
+            std::memcpy(sp + 3 * x, &out, 4);
+        }
+        const uint8_t* p = s + 3 * x;
+        const bool hit = p[0] == key[0] && p[1] == key[1] && p[2] == key[2];
+        for (int k = 0; k < 3; ++k) {
+            m[3 * x + k] = hit ? 0xFF : 0x00;
+            sp[3 * x + k] = hit ? 0x00 : p[k];
+        }
+    }
+}

@@ -98,6 +98,20 @@ public:
     const ByteBuffer& SpriteBits() const { return SpriteBits_; }
 
 private:
+    // One stream each for modes 5, 4, 2 and 1.
+    std::vector<uint8_t> RLE24() const;
+    std::vector<uint8_t> RLE16() const;
+    std::vector<uint8_t> RLEGrey() const;
+    std::vector<uint8_t> PackBW() const;
+    static uint8_t GreyOf(uint8_t red, uint8_t green, uint8_t blue) {
+        return static_cast<uint8_t>((red + green + blue) / 3);
+    }
+
+    // Both drawing operations: Trans selects the AND-mask / XOR-sprite pair.
+    template <bool Trans>
+    void Stretch(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X, int32_t To_Y,
+                 int32_t dWidth, int32_t dHeight, double XScale, double YScale) const;
+
     BitmapInfoHeader Header_;
     bool Loaded_ = false;
     ByteBuffer Pixels_;
