@@ -84,7 +84,12 @@ bool ReadDirection(ByteReader& r, DirectionData& d, size_t a, size_t j, std::str
     size_t count = 0;
     if (!ReadCount(r, FrameBytes, "frames of " + place, d.FrameUBound, count, error)) return false;
     d.Frames.resize(count);
-    for (FrameData& f : d.Frames) GetFrame(r, f); // the count check above guarantees the bytes
+    for (FrameData& f : d.Frames) {
+        if (!GetFrame(r, f)) { // cannot happen after the count check; kept as a guard
+            error = "The file ends inside the frames of " + place;
+            return false;
+        }
+    }
     return true;
 }
 
