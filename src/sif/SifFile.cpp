@@ -1,6 +1,8 @@
 #include "sif/SifFile.h"
 
+#include <climits>
 #include <exception>
+#include <stdexcept>
 #include <new>
 
 #include "base/ByteIO.h"
@@ -57,6 +59,8 @@ void BuildParts(const std::vector<ActionData>& actions, const cBitMap& sheet, in
                 bool compressStructure, bool compressImage, std::vector<uint8_t>& head, std::vector<uint8_t>& stream) {
     stream = sheet.ToRLE(mode);
     if (compressImage) Huffman::Encode(stream);
+    // Lengths are stored as i32 (length - 1).
+    if (stream.size() > static_cast<size_t>(INT32_MAX)) throw std::length_error("image stream too long");
     head = BuildHead(actions, maskColor, mode, compressStructure, compressImage, sheet.Width(), sheet.Height(),
                      stream.size());
 }
@@ -253,7 +257,14 @@ bool WriteSIF(const std::string& FileName, uint8_t Mode, uint8_t CompressStructu
         return false;
     }
     std::vector<uint8_t> head, stream;
-    BuildParts(Actions, Sheet, MaskColor, Mode, CompressStructure != 0, CompressImage != 0, head, stream);
+    try {
+        BuildParts(Actions, Sheet, MaskColor, Mode, CompressStructure != 0, CompressImage != 0, head, stream);
+    } catch (const std::exception&) {
+        // Only a sheet whose stream outgrows the format's 32-bit lengths (or memory) gets here.
+        MsgBox("The sheet is too large to be stored in a SIF file:\n\n" + FileName, MsgButtons::OK,
+               MsgIcon::Critical, "Whoops");
+        return false;
+    }
 
     // The target is replaced only once the new file is complete.
     AtomicFile file(FileName);
