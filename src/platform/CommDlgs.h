@@ -5,10 +5,13 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+class QColor;
+class QString;
 class QWidget;
 
 // DialogKind 1 = open (the file must exist), anything else = save (asks before
@@ -44,5 +47,22 @@ public:
     std::vector<FileDialogRequest> FileRequests;
     int ColorRequests = 0;
 
+    // Stands for what the user does to the custom colours while the chooser is
+    // open: called with the colours handed to it (also when the answer is a
+    // cancel); what it leaves there is taken back.
+    std::function<void(std::array<int32_t, 16>&)> EditCustomColors;
+
     static ScriptedDialogs* Active();
+
+private:
+    ScriptedDialogs* previous_ = nullptr;
 };
+
+// The Qt name filter for a "description\0pattern" filter: the description with
+// the patterns in parentheses (added unless it already ends with them);
+// several patterns separated by ";" become space separated.
+QString QtNameFilter(const std::string& Filter);
+
+// The colour 0x00BBGGRR as a QColor and back.
+QColor BgrToQColor(int32_t color);
+int32_t QColorToBgr(const QColor& color);
