@@ -1,8 +1,235 @@
 #pragma once
+// Form1: the editor's main window. Every editing control sits at a fixed
+// position in the 553 x 483 client area; the handlers read and write the
+// project globals of SpriteProject directly. Controls, handlers and window
+// state are public so that tests can reach them.
+//
+// The code is split by concern: Form1.cpp (construction, menus, start-up,
+// reset), Form1_Project.cpp (File menu project commands), Form1_SheetView.cpp
+// (zoom view and overview), Form1_Lists.cpp (action and direction lists),
+// Form1_Strip.cpp (frame strip), Form1_Sif.cpp (SIF export and import), and
+// the files still waiting for their behaviour: Form1_Marking.cpp,
+// Form1_Preview.cpp, Form1_Clipboard.cpp, Form1_Thumbs.cpp.
 #include <QMainWindow>
+#include <QPixmap>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "project/SpriteProject.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+class DeferredCall;
+class PictureBox;
+class SpriteFrame;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // ---- Controls (names as the handlers use them) ----
+    QWidget* Client = nullptr; // the 553 x 483 client area under the menu bar
+
+    QLabel* Label3 = nullptr;      // "Zoom: 2x"
+    QScrollBar* HScroll1 = nullptr; // zoom factor 2..10
+    QLabel* Label6 = nullptr;      // "Mask Color" swatch
+    PictureBox* Picture1 = nullptr; // zoom view
+    QWidget* Picture3 = nullptr;    // 256 x 256 viewport of the overview
+    PictureBox* Picture2 = nullptr; // overview, child of Picture3
+    QScrollBar* TNScrollH = nullptr;
+    QScrollBar* TNScrollV = nullptr;
+
+    QLabel* Label1 = nullptr; // "Action"
+    QComboBox* lstAction = nullptr;
+    QPushButton* Command1 = nullptr; // "+" action
+    QPushButton* Command2 = nullptr; // "--" action
+    QLabel* Label2 = nullptr;        // "Direction"
+    QComboBox* lstDirection = nullptr;
+    QPushButton* Command4 = nullptr; // "+" direction
+    QPushButton* Command3 = nullptr; // "--" direction
+
+    QWidget* Picture4 = nullptr; // container of the frame strip
+    QLabel* lblNewFrame = nullptr;
+    QScrollBar* FrameScroll = nullptr;
+
+    QGroupBox* Frame1 = nullptr; // " Animation Preview "
+    PictureBox* Picture5 = nullptr;
+    QScrollBar* VScroll1 = nullptr;
+    QScrollBar* HScroll4 = nullptr;
+    QPushButton* cmdPlay = nullptr;
+    QPushButton* cmdStep = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QLabel* Label4 = nullptr;
+    QScrollBar* HScroll2 = nullptr;
+    QLabel* Label5 = nullptr;
+    QScrollBar* HScroll3 = nullptr;
+    QLabel* picPlay = nullptr; // hidden holders of the play and stop images
+    QLabel* picStop = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    // ---- Menus ----
+    QMenu* mnuFile = nullptr;
+    QAction* mnuNew = nullptr;
+    QAction* mnuOpen = nullptr;
+    QAction* mnuSave = nullptr;
+    QAction* mnuSaveAs = nullptr;
+    QAction* mnuImportCCA = nullptr;
+    QAction* mnuImportSIF = nullptr;
+    QMenu* mnuExportSIFTop = nullptr;
+    std::array<QAction*, 6> mnuExportSIF{}; // indices 1, 2, 4 and 5 exist
+    std::array<QAction*, 2> mnuCompress{};
+    QAction* mnuExit = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuCut = nullptr;
+    QAction* mnuCopy = nullptr;
+    QAction* mnuPaste = nullptr;
+
+    // ---- Window state ----
+    int32_t ContrastColor = 0xFFFFFF;
+    int32_t ZoomCenterX = 64;
+    int32_t ZoomCenterY = 64;
+    int32_t ZoomFactor = 2;
+    bool OverviewDragging = false;
+    bool Marking = false;
+    int32_t AnchorX = 0;
+    int32_t AnchorY = 0;
+    double LastCellX;
+    double LastCellY;
+    bool Playing = false;
+    int16_t Counter = 0;
+    int16_t ClipCount = 0;
+    int16_t PasteMode = 3;
+
+    // The images of the preview's play button.
+    QPixmap PlayImage;
+    QPixmap StopImage;
+    QPixmap StepImage;
+    bool PlayImageShown = true; // cmdPlay shows the play image (false: the stop image)
+    void ShowPlayImage(bool play);
+
+    // ---- Start-up and reset (Form1.cpp) ----
+    void Form_Load();
+    void ResetProject();
+
+    // ---- Project commands (Form1_Project.cpp) ----
+    void mnuNew_Click();
+    void mnuOpen_Click();
+    void mnuSave_Click();
+    void mnuSaveAs_Click();
+    void mnuExit_Click();
+
+    // ---- Sheet views (Form1_SheetView.cpp) ----
+    void SetupSheetView();
+    void HScroll1_Change();
+    void TNScrollH_Change();
+    void TNScrollV_Change();
+    void Picture2_MouseDown(int Button, int Shift, double X, double Y);
+    void Picture2_MouseMove(int Button, int Shift, double X, double Y);
+    void Picture2_MouseUp(int Button, int Shift, double X, double Y);
+    void DrawZoomView();
+    void DrawOverviewSheet();
+    void DrawFrameBox();
+    void DrawZoomBox();
+    double Half() const; // 128 / ZoomFactor
+    int32_t ZoomOriginX() const;
+    int32_t ZoomOriginY() const;
+
+    // ---- Action and direction lists (Form1_Lists.cpp) ----
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void lstAction_Click(int index);
+    void lstDirection_Click(int index);
+    void lstAction_KeyDown(int KeyCode);
+    void lstDirection_KeyDown(int KeyCode);
+
+    // ---- Frame strip (Form1_Strip.cpp) ----
+    // A virtual array: thumbnail i stands for frame i of the current direction,
+    // but widgets exist only for the (up to six) thumbnails laid out.
+    enum class ThumbLook : uint8_t {
+        Fresh,   // created by the new-frame label, never filled: the control's initial captions
+        Cleared, // re-initialised by the reset
+        Filled,  // shows its frame (SetInfo and picture)
+    };
+    static constexpr int StripWindow = 6; // thumbnails laid out at once
+    static constexpr int ThumbWidth = 89;
+    static constexpr int ThumbHeight = 161;
+    std::vector<int16_t> ThumbHighlight; // one per thumbnail
+    std::vector<ThumbLook> ThumbLooks;   // one per thumbnail
+    struct ThumbSlot {
+        SpriteFrame* Widget = nullptr;
+        int Shown = -1; // thumbnail index the widget shows, -1 = none
+    };
+    std::array<ThumbSlot, StripWindow> ThumbPool{};
+    DeferredCall* StripRebuild = nullptr;
+
+    void RequestStripRebuild();
+    void RebuildStrip(bool fromTimer);
+    void FrameScroll_Change();
+    void lblNewFrame_Click();
+    int ThumbCount() const { return static_cast<int>(ThumbLooks.size()); }
+    // The widget showing thumbnail i when it is laid out and visible, else nullptr.
+    SpriteFrame* ThumbWidget(int i) const;
+    // Marks thumbnail i as showing its frame and redraws it if it is on screen.
+    void ThumbChanged(int i);
+    void SetThumbHighlight(int i, int16_t flag);
+    // Frame i of the current direction, or nullptr when there is none.
+    FrameData* CurrentFrameAt(int i) const;
+
+    // ---- SIF menu (Form1_Sif.cpp) ----
+    void mnuExportSIF_Click(int Index);
+    void mnuCompress_Click(int Index);
+    void mnuImportSIF_Click();
+
+    // ---- Handlers whose behaviour comes later ----
+    // Form1_Marking.cpp
+    void Picture1_MouseDown(int Button, int Shift, double X, double Y);
+    void Picture1_MouseMove(int Button, int Shift, double X, double Y);
+    // Form1_Preview.cpp
+    void cmdPlay_Click();
+    void cmdStep_Click();
+    void Timer1_Timer();
+    void HScroll2_Change();
+    void HScroll3_Change();
+    void Picture5_DblClick();
+    void Label6_DblClick();
+    // Form1_Clipboard.cpp
+    void mnuCut_Click();
+    void mnuCopy_Click();
+    void mnuPaste_Click();
+    void DoPaste(int16_t iType);
+    // Form1_Thumbs.cpp
+    void ucSF_Click(int Index, int16_t Shift);
+    void ucSF_DoDelete(int Index);
+    void ucSF_SetDelay(int Index, int16_t Val);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildPreview();
+    void BuildMenus();
+    void FillActionList();
+    SpriteFrame* MakeThumbWidget(int slot);
+    void ShowThumbIn(ThumbSlot& slot, int i);
+    void DrawThumbPicture(SpriteFrame* w, const FrameData& f);
 };
+
+// Cuts a name typed into a list to what a project file can hold.
+std::string CutName(const std::string& utf8);
+// Splits a chosen path at its last "/": dir keeps the "/", file is the rest.
+void SplitChosenPath(const std::string& path, std::string& dir, std::string& file);

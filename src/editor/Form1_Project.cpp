@@ -1,0 +1,95 @@
+// The project commands of the File menu: New, Open, Save, Save As and Exit.
+#include <string>
+
+#include "base/FileIO.h"
+#include "base/Messages.h"
+#include "editor/Form1.h"
+#include "platform/CommDlgs.h"
+
+using namespace SpriteProject;
+
+namespace {
+
+std::string Filter(const char* description, const char* pattern) {
+    return std::string(description) + '\0' + pattern;
+}
+
+const std::string ProjectFilter = Filter("Sprite Image Projects (*.sip)", "*.sip");
+
+} // namespace
+
+void SplitChosenPath(const std::string& path, std::string& dir, std::string& file) {
+    const size_t p = path.rfind('/');
+    if (p == std::string::npos) {
+        dir.clear();
+        file = path;
+        return;
+    }
+    dir = path.substr(0, p + 1);
+    file = path.substr(p + 1);
+}
+
+void Form1::mnuNew_Click() {
+    const std::string path = FileDialog(this, 1, "Load Sprite Sheet", "*.bmp",
+                                        Filter("Bitmap Files (*.bmp)", "*.bmp"), WorkDir, "bmp");
+    if (path.empty()) return;
+    ResetProject();
+    SplitChosenPath(path, WorkDir, SheetFile);
+    // A sheet that cannot be loaded is reported by the loader; the views follow either way.
+    Sheet.LoadBMP(path);
+    SetupSheetView();
+}
+
+void Form1::mnuOpen_Click() {
+    const std::string path =
+        FileDialog(this, 1, "Load Sprite Project", "*.sip", ProjectFilter, WorkDir, "sip");
+    if (path.empty()) return;
+    std::string dir, file;
+    SplitChosenPath(path, dir, file);
+    WorkDir = dir;
+    ProjectFile = file;
+    if (dir.empty() || file.empty()) return;
+    ResetProject();
+    if (!ReadProject(WorkDir + ProjectFile)) return;
+    FillActionList();
+    // Load the sheet where the search found it, which need not be WorkDir.
+    Sheet.LoadBMP(FoundSheetPath.empty() ? WorkDir + SheetFile : FoundSheetPath);
+    SetupSheetView();
+}
+
+void Form1::mnuSave_Click() {
+    if (!ProjectFile.empty()) {
+        WriteProject(WorkDir + ProjectFile);
+        return;
+    }
+    mnuSaveAs_Click();
+}
+
+void Form1::mnuSaveAs_Click() {
+    const std::string path =
+        FileDialog(this, 0, "Save Sprite Project As...", "*.sip", ProjectFilter, WorkDir, "sip");
+    if (path.empty()) return;
+    std::string dir, file;
+    SplitChosenPath(path, dir, file);
+
+    if (SheetFile.empty()) {
+        // The sheet has no bitmap file yet (it came from a SIF file): it is saved
+        // beside the project under the project's name, with "bmp".
+        const std::string sheetName = file.substr(0, file.size() >= 3 ? file.size() - 3 : 0) + "bmp";
+        const std::string sheetPath = dir + sheetName;
+        if (IsNormalFile(sheetPath) &&
+            MsgBox("Do you want to over write the file:\n\n" + sheetPath, MsgButtons::YesNo, MsgIcon::Question,
+                   "Hold up!") != MsgAnswer::Yes)
+            return;
+        WorkDir = dir;
+        ProjectFile = file;
+        SheetFile = sheetName;
+        Sheet.Save(sheetPath);
+    } else {
+        WorkDir = dir;
+        ProjectFile = file;
+    }
+    WriteProject(path);
+}
+
+void Form1::mnuExit_Click() { close(); }
