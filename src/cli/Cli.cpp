@@ -32,7 +32,8 @@ const char* const UsageText =
     "export  Opens PROJECT.sip as the editor's Open Project does (its sheet bitmap is\n"
     "        looked for beside the project) and writes OUTPUT.sif. An existing\n"
     "        OUTPUT.sif is replaced only once the new file is complete.\n"
-    "        --mode bw|grey|16|24  depth mode (also 1, 2, 4, 5); default 24\n"
+    "        --mode bw|grey|16|24  depth mode (also 1, 2, 4, 5); default 24. Other\n"
+    "                              numbers are refused as invalid depth modes.\n"
     "        --no-compress-structure  store the frame tree without Huffman coding\n"
     "        --no-compress-image      store the image stream without Huffman coding\n"
     "\n"
@@ -192,11 +193,16 @@ bool SplitArgs(const std::vector<std::string>& in, const std::vector<std::string
     return true;
 }
 
+// Names and the editor's own numbers. Other numbers pass through so that they are
+// refused exactly as the editor refuses them ("Invalid bit depth mode specified.").
 bool ParseMode(const std::string& text, uint8_t& mode) {
-    if (text == "bw" || text == "1") mode = 1;
-    else if (text == "grey" || text == "2") mode = 2;
-    else if (text == "16" || text == "4") mode = 4;
-    else if (text == "24" || text == "5") mode = 5;
+    if (text == "bw") mode = 1;
+    else if (text == "grey") mode = 2;
+    else if (text == "16") mode = 4;
+    else if (text == "24") mode = 5;
+    else if (!text.empty() && text.size() <= 3 && text.find_first_not_of("0123456789") == std::string::npos &&
+             std::stoi(text) <= 255)
+        mode = static_cast<uint8_t>(std::stoi(text));
     else return false;
     return true;
 }
@@ -430,6 +436,6 @@ int RunCli(const std::vector<std::string>& args) {
 
     std::fflush(stdout);
     if (!messages.Empty()) std::fprintf(stderr, "%s\n", messages.Line().c_str());
-    else if (status != ExitOk) std::fprintf(stderr, "celwright-cli: %s refused\n", command.c_str());
+    else if (status == ExitRefused) std::fprintf(stderr, "celwright-cli: %s refused\n", command.c_str());
     return status;
 }
