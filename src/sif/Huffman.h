@@ -2,6 +2,7 @@
 // Static Huffman coding of a byte buffer, in place. A stream carries its own code
 // table, the input length and an XOR checksum; input with fewer than two distinct
 // byte values is wrapped in the stored form ("HE0\r" + the bytes).
+#include <array>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -22,11 +23,22 @@ inline constexpr int32_t ChecksumErrorNumber = static_cast<int32_t>(0x80040000u)
 inline constexpr const char* ErrorSource = "clsHuffman.Decode()";
 inline constexpr const char* ChecksumMessage = "The data might be corrupted (checksum did not match expected value)";
 
-// Replaces Buffer with its encoded stream. Never fails.
+// Raised by Decode for a stream that cannot have come from Encode (same Number and Source).
+inline constexpr const char* MalformedMessage = "The data is corrupted (malformed Huffman stream)";
+
+// Replaces Buffer with its encoded stream. Never fails for input the format can describe;
+// input of more than 2^31 - 1 bytes (the length field is 32-bit signed) throws
+// std::length_error and leaves Buffer unchanged.
 void Encode(std::vector<uint8_t>& Buffer);
 
 // Replaces an encoded stream with the bytes that were encoded. Throws HuffmanError
 // on a checksum mismatch or a malformed stream; Buffer is then unchanged.
 void Decode(std::vector<uint8_t>& Buffer);
+
+// Encodes Data like Encode, but with the code built for Weights instead of the data's own
+// counts. Every byte of Data must have a weight above 0, and the weights must sum to less
+// than 2^63 (std::invalid_argument otherwise). Encode is EncodeWithWeights with the counts;
+// other weights reach code lengths that real inputs would need absurdly large buffers for.
+std::vector<uint8_t> EncodeWithWeights(const std::vector<uint8_t>& Data, const std::array<int64_t, 256>& Weights);
 
 } // namespace Huffman
