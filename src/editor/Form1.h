@@ -174,6 +174,7 @@ public:
     };
     std::array<ThumbSlot, StripWindow> ThumbPool{};
     DeferredCall* StripRebuild = nullptr;
+    int StripRebuilds = 0; // rebuilds run so far
 
     void RequestStripRebuild();
     void RebuildStrip(bool fromTimer);

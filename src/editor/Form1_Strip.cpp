@@ -105,6 +105,7 @@ void Form1::RequestStripRebuild() { StripRebuild->Request(); }
 void Form1::RebuildStrip(bool fromTimer) {
     // Any pending request is covered by this rebuild.
     StripRebuild->Cancel();
+    ++StripRebuilds;
 
     ThumbHighlight.assign(1, 0);
     ThumbLooks.resize(1);

@@ -1,0 +1,301 @@
+// New, Open, Save, Save As and the round trip through a project file.
+#include <QAction>
+#include <QLabel>
+#include <QScrollBar>
+
+#include "EditorFixture.h"
+#include "base/ByteIO.h"
+#include "controls/SpriteFrame.h"
+#include "sif/SifFile.h"
+
+namespace SP = SpriteProject;
+
+namespace {
+
+std::string Filter(const char* d, const char* p) { return std::string(d) + '\0' + p; }
+
+void ExpectRequest(const FileDialogRequest& r, int kind, const char* title, const char* name,
+                   const std::string& filter, const std::string& dir, const char* ext) {
+    EXPECT_EQ(r.DialogKind, kind);
+    EXPECT_EQ(r.Title, title);
+    EXPECT_EQ(r.DefaultName, name);
+    EXPECT_EQ(r.Filter, filter);
+    EXPECT_EQ(r.InitDir, dir);
+    EXPECT_EQ(r.DefExt, ext);
+}
+
+} // namespace
+
+TEST_F(EditorTest, CancelledDialogsChangeNothing) {
+    NewProject(WriteSheet("keep.bmp", MakePicture(40, 30, 0x00AA00)));
+    W().Command1_Click();
+    const std::string workDir = SP::WorkDir;
+    for (QAction* a : {W().mnuNew, W().mnuOpen, W().mnuSaveAs, W().mnuImportSIF, W().mnuExportSIF[2]}) a->trigger();
+    EXPECT_EQ(dialogs.FileRequests.size(), 6u);
+    EXPECT_EQ(SP::WorkDir, workDir);
+    EXPECT_EQ(SP::SheetFile, "keep.bmp");
+    EXPECT_EQ(SP::ProjectFile, "");
+    EXPECT_EQ(W().lstAction->count(), 1);
+    EXPECT_TRUE(SP::Sheet.Loaded());
+    EXPECT_EQ(ListDir(dir.Path()), std::vector<std::string>{"keep.bmp"});
+    EXPECT_TRUE(messages.Shown.empty());
+}
+
+TEST_F(EditorTest, NewProjectAsksForASheetAndShowsIt) {
+    const std::string start = SP::WorkDir;
+    const std::string path = WriteSheet("hero.bmp", PositionSheet(300, 200));
+    SP::ProjectFile = "old.sip";
+    NewProject(path);
+    ASSERT_EQ(dialogs.FileRequests.size(), 1u);
+    ExpectRequest(dialogs.FileRequests[0], 1, "Load Sprite Sheet", "*.bmp", Filter("Bitmap Files (*.bmp)", "*.bmp"),
+                  start, "bmp");
+    EXPECT_EQ(SP::WorkDir, dir.Path());
+    EXPECT_EQ(SP::SheetFile, "hero.bmp");
+    EXPECT_EQ(SP::ProjectFile, "old.sip");
+    EXPECT_EQ(SP::Sheet.Width(), 300);
+    EXPECT_EQ(W().Picture2->PictureWidth(), 300);
+    EXPECT_EQ(W().Picture2->PictureHeight(), 200);
+    EXPECT_EQ(W().TNScrollH->maximum(), 44);
+    EXPECT_EQ(W().TNScrollV->maximum(), 0);
+    // Zoom 2: the centre settles at (64, 64), the view starts at sheet pixel (0, 0).
+    EXPECT_EQ(W().ZoomCenterX, 64);
+    EXPECT_EQ(W().Picture1->PixelAt(0, 0), PositionColor(0, 0));
+    EXPECT_EQ(W().Picture1->PixelAt(255, 101), PositionColor(127, 50));
+    EXPECT_EQ(W().lstAction->count(), 0);
+    EXPECT_TRUE(W().lblNewFrame->isHidden());
+    // A second dialog opens in the sheet's folder.
+    W().mnuNew->trigger();
+    EXPECT_EQ(dialogs.FileRequests[1].InitDir, dir.Path());
+}
+
+TEST_F(EditorTest, NewProjectWithABadSheetReportsAndStaysEmpty) {
+    NewProject(dir / "missing.bmp");
+    ASSERT_FALSE(messages.Shown.empty());
+    EXPECT_EQ(messages.Shown[0].Title, "Whoops");
+    EXPECT_FALSE(SP::Sheet.Loaded());
+    EXPECT_EQ(W().Picture2->PictureWidth(), 1);
+    EXPECT_EQ(W().ZoomCenterX, 0); // the far clamp of a 1-pixel overview wins
+}
+
+TEST_F(EditorTest, SaveOnAFreshWindowBehavesAsSaveAs) {
+    NewProject(WriteSheet("a.bmp", MakePicture(20, 20)));
+    const std::string sip = dir / "p.sip";
+    dialogs.FileAnswers.push_back(sip);
+    W().mnuSave->trigger();
+    ASSERT_EQ(dialogs.FileRequests.size(), 2u);
+    ExpectRequest(dialogs.FileRequests[1], 0, "Save Sprite Project As...", "*.sip",
+                  Filter("Sprite Image Projects (*.sip)", "*.sip"), dir.Path(), "sip");
+    EXPECT_EQ(SP::ProjectFile, "p.sip");
+    ASSERT_TRUE(FileExists(sip));
+    // The placeholder project: 4 + 2 + path + 2 + 1 + 2 + 1 + 2 + 28 bytes.
+    const std::string sheetPath = dir.Path() + "a.bmp";
+    EXPECT_EQ(ReadFileBytes(sip).size(), 42u + sheetPath.size());
+
+    // Now Save writes without asking.
+    std::remove(sip.c_str());
+    W().mnuSave->trigger();
+    EXPECT_EQ(dialogs.FileRequests.size(), 2u);
+    EXPECT_TRUE(FileExists(sip));
+}
+
+TEST_F(EditorTest, RoundTripThroughAProjectFile) {
+    NewProject(WriteSheet("walk.bmp", PositionSheet(320, 240)));
+    W().Command1_Click();           // "Action 0"
+    W().lstAction_Click(0);         // shows "Dir 0"
+    W().Command4_Click();           // "Dir 1"
+    W().lstDirection_Click(1);
+    WaitForRebuild();
+    W().lblNewFrame_Click();
+    W().lblNewFrame_Click();        // three frames
+    FrameData f;
+    f.X = 10;
+    f.Y = 20;
+    f.Width = 16;
+    f.Height = 32;
+    f.Delay = 5;
+    f.HotSpotX = 3;
+    f.HotSpotY = -2;
+    f.Reserved[0] = 0xAB;
+    SP::Actions[0].Directions[1].Frames[1] = f;
+
+    const std::string sip = dir / "walk.sip";
+    dialogs.FileAnswers.push_back(sip);
+    W().mnuSaveAs->trigger();
+
+    // The file: mask, sheet path, one action with two directions of 1 and 3 frames.
+    const std::vector<uint8_t> bytes = ReadFileBytes(sip);
+    const std::string sheetPath = dir.Path() + "walk.bmp";
+    ByteReader r(bytes);
+    int32_t mask = -1;
+    int16_t len = 0;
+    ASSERT_TRUE(r.I32(mask) && r.I16(len));
+    EXPECT_EQ(mask, 0);
+    ASSERT_EQ(len, static_cast<int16_t>(sheetPath.size()));
+    EXPECT_EQ(std::string(bytes.begin() + 6, bytes.begin() + 6 + len), sheetPath);
+    const size_t tree = 6 + len;
+    const std::vector<uint8_t> expectHead = {0, 0, 0, 1, 0, 0, 0, 0};
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + tree, bytes.begin() + tree + 8), expectHead);
+    EXPECT_EQ(bytes.size(), tree + 8 + 28 + 3 + 3 * 28);
+
+    // Reopen into a clean window.
+    window = std::make_unique<Form1>();
+    window->show();
+    dialogs.FileAnswers.push_back(sip);
+    W().mnuOpen->trigger();
+    EXPECT_EQ(dialogs.FileRequests.back().Title, "Load Sprite Project");
+    EXPECT_EQ(dialogs.FileRequests.back().Filter, Filter("Sprite Image Projects (*.sip)", "*.sip"));
+    EXPECT_EQ(SP::WorkDir, dir.Path());
+    EXPECT_EQ(SP::ProjectFile, "walk.sip");
+    EXPECT_EQ(SP::SheetFile, "walk.bmp");
+    ASSERT_EQ(W().lstAction->count(), 1);
+    EXPECT_EQ(W().lstAction->itemText(0), "Action 0");
+    EXPECT_EQ(W().lstAction->currentIndex(), -1);
+    EXPECT_EQ(W().lstAction->currentText(), "");
+    EXPECT_EQ(W().lstDirection->count(), 0);
+    EXPECT_EQ(W().Picture1->PixelAt(2, 2), PositionColor(1, 1));
+
+    W().lstAction_Click(0);
+    ASSERT_EQ(W().lstDirection->count(), 2);
+    EXPECT_EQ(W().lstDirection->itemText(1), "Dir 1");
+    W().lstDirection_Click(1);
+    WaitForRebuild();
+    EXPECT_EQ(SP::Actions[0].Directions[1].Frames[1], f);
+    ASSERT_NE(W().ThumbWidget(1), nullptr);
+    EXPECT_EQ(W().ThumbWidget(1)->SizeText(), "32x16");
+    EXPECT_EQ(W().ThumbWidget(1)->LocText(), "(10,20)");
+    EXPECT_EQ(W().ThumbWidget(1)->HSText(), "(3,-2)");
+    EXPECT_EQ(W().ThumbWidget(1)->DelayText(), "5");
+    EXPECT_EQ(W().lblNewFrame->x(), 3 * 89);
+    EXPECT_TRUE(messages.Shown.empty());
+}
+
+TEST_F(EditorTest, OpenWithoutItsSheetStaysResetWithNamesSet) {
+    NewProject(WriteSheet("gone.bmp", MakePicture(10, 10)));
+    W().Command1_Click();
+    W().Command1_Click();
+    const std::string sip = dir / "p.sip";
+    dialogs.FileAnswers.push_back(sip);
+    W().mnuSaveAs->trigger();
+    std::remove((dir / "gone.bmp").c_str());
+
+    dialogs.FileAnswers.push_back(sip);
+    W().mnuOpen->trigger();
+    ASSERT_EQ(messages.Texts(), std::vector<std::string>{"Can't find source image!"});
+    EXPECT_EQ(SP::ProjectFile, "p.sip");
+    EXPECT_EQ(W().lstAction->count(), 0);
+    EXPECT_EQ(SP::Actions.size(), 1u);
+    EXPECT_FALSE(SP::Sheet.Loaded());
+}
+
+TEST_F(EditorTest, OpenLoadsTheSheetWhereTheSearchFoundIt) {
+    // The project names a sheet in another folder that exists only there.
+    TempDir other;
+    const std::string sheet = other / "far.bmp";
+    WriteFileBytes(sheet, MakeBmp24(PositionSheet(64, 64)));
+    NewProject(sheet);
+    const std::string sip = dir / "p.sip";
+    dialogs.FileAnswers.push_back(sip);
+    W().mnuSaveAs->trigger(); // stores dir + "far.bmp"
+    // Rewrite the stored path to point at the other folder.
+    std::vector<uint8_t> bytes = ReadFileBytes(sip);
+    const std::string stored = dir.Path() + "far.bmp";
+    std::vector<uint8_t> fixed(bytes.begin(), bytes.begin() + 4);
+    ByteWriter w(fixed);
+    w.I16(static_cast<int16_t>(sheet.size()));
+    fixed.insert(fixed.end(), sheet.begin(), sheet.end());
+    fixed.insert(fixed.end(), bytes.begin() + 6 + stored.size(), bytes.end());
+    WriteFileBytes(sip, fixed);
+
+    dialogs.FileAnswers.push_back(sip);
+    W().mnuOpen->trigger();
+    EXPECT_TRUE(messages.Shown.empty());
+    EXPECT_EQ(SP::FoundSheetPath, sheet);
+    EXPECT_TRUE(SP::Sheet.Loaded());
+    EXPECT_EQ(W().Picture1->PixelAt(0, 0), PositionColor(0, 0));
+}
+
+TEST_F(EditorTest, SaveAsAfterImportSavesTheSheetBesideTheProject) {
+    // Make a SIF file from a loaded sheet, then import it into a fresh program.
+    NewProject(WriteSheet("src.bmp", PositionSheet(40, 30)));
+    const std::string sif = dir / "hero.sif";
+    ASSERT_TRUE(SP::WriteSIF(sif, 5, 1, 1));
+    SP::SheetFile.clear();
+    dialogs.FileAnswers.push_back(sif);
+    W().mnuImportSIF->trigger();
+    ASSERT_TRUE(SP::Sheet.Loaded());
+
+    TempDir out;
+    dialogs.FileAnswers.push_back(out / "hero.sip");
+    W().mnuSaveAs->trigger();
+    EXPECT_TRUE(messages.Shown.empty());
+    EXPECT_EQ(SP::SheetFile, "hero.bmp");
+    EXPECT_EQ(SP::WorkDir, out.Path());
+    EXPECT_EQ(ListDir(out.Path()), (std::vector<std::string>{"hero.bmp", "hero.sip"}));
+    const std::vector<uint8_t> bmp = ReadFileBytes(out / "hero.bmp");
+    ASSERT_EQ(bmp.size(), 54u + 120u * 30u);
+    // Bottom-left pixel first, blue-green-red: sheet pixel (0, 29).
+    EXPECT_EQ(bmp[54], 0x40);
+    EXPECT_EQ(bmp[55], 29);
+    EXPECT_EQ(bmp[56], 0);
+}
+
+TEST_F(EditorTest, SaveAsAfterImportAsksBeforeReplacingABitmap) {
+    NewProject(WriteSheet("src.bmp", PositionSheet(8, 8)));
+    const std::string sif = dir / "x.sif";
+    ASSERT_TRUE(SP::WriteSIF(sif, 5, 0, 0));
+    SP::SheetFile.clear();
+    dialogs.FileAnswers.push_back(sif);
+    W().mnuImportSIF->trigger();
+    const std::string workDir = SP::WorkDir;
+
+    TempDir out;
+    const std::vector<uint8_t> old = {1, 2, 3};
+    WriteFileBytes(out / "hero.bmp", old);
+    messages.Answers.push_back(MsgAnswer::No);
+    dialogs.FileAnswers.push_back(out / "hero.sip");
+    W().mnuSaveAs->trigger();
+    ASSERT_EQ(messages.Shown.size(), 1u);
+    EXPECT_EQ(messages.Shown[0].Text, "Do you want to over write the file:\n\n" + out.Path() + "hero.bmp");
+    EXPECT_EQ(messages.Shown[0].Title, "Hold up!");
+    EXPECT_EQ(messages.Shown[0].Buttons, MsgButtons::YesNo);
+    EXPECT_EQ(messages.Shown[0].Icon, MsgIcon::Question);
+    // No: nothing written, nothing changed.
+    EXPECT_EQ(ReadFileBytes(out / "hero.bmp"), old);
+    EXPECT_FALSE(FileExists(out / "hero.sip"));
+    EXPECT_EQ(SP::WorkDir, workDir);
+    EXPECT_EQ(SP::ProjectFile, "");
+    EXPECT_EQ(SP::SheetFile, "");
+
+    // Yes: both written.
+    messages.Answers.push_back(MsgAnswer::Yes);
+    dialogs.FileAnswers.push_back(out / "hero.sip");
+    W().mnuSaveAs->trigger();
+    EXPECT_EQ(ReadFileBytes(out / "hero.bmp").size(), 54u + 24u * 8u);
+    EXPECT_TRUE(FileExists(out / "hero.sip"));
+    EXPECT_EQ(SP::ProjectFile, "hero.sip");
+}
+
+TEST_F(EditorTest, SaveAsAfterNewProjectRecordsTheNewFolder) {
+    NewProject(WriteSheet("s.bmp", MakePicture(10, 10)));
+    TempDir out;
+    dialogs.FileAnswers.push_back(out / "q.sip");
+    W().mnuSaveAs->trigger();
+    const std::vector<uint8_t> bytes = ReadFileBytes(out / "q.sip");
+    const std::string expect = out.Path() + "s.bmp";
+    ASSERT_GE(bytes.size(), 6 + expect.size());
+    EXPECT_EQ(std::string(bytes.begin() + 6, bytes.begin() + 6 + expect.size()), expect);
+    EXPECT_EQ(ListDir(out.Path()), std::vector<std::string>{"q.sip"}); // the sheet is not copied
+}
+
+TEST(EditorPaths, SplitAtTheLastSlash) {
+    std::string d, f;
+    SplitChosenPath("/a/b/c.sip", d, f);
+    EXPECT_EQ(d, "/a/b/");
+    EXPECT_EQ(f, "c.sip");
+    SplitChosenPath("c.sip", d, f);
+    EXPECT_EQ(d, "");
+    EXPECT_EQ(f, "c.sip");
+    SplitChosenPath("/a/", d, f);
+    EXPECT_EQ(d, "/a/");
+    EXPECT_EQ(f, "");
+}

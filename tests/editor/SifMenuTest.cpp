@@ -1,0 +1,148 @@
+// Export to SIF and Import SIF through the menus.
+#include <QAction>
+#include <QScrollBar>
+
+#include "EditorFixture.h"
+
+namespace SP = SpriteProject;
+
+namespace {
+
+const std::string SifFilter = std::string("Sprite Image Format files (*.sif)") + '\0' + "*.sif";
+
+} // namespace
+
+TEST_F(EditorTest, ExportWritesTheChosenModeAndFlags) {
+    NewProject(WriteSheet("s.bmp", PositionSheet(30, 20)));
+    const std::string workDir = SP::WorkDir;
+    const std::string sif = dir / "out.sif";
+    W().mnuCompress_Click(0);
+    W().mnuCompress_Click(1);
+    dialogs.FileAnswers.push_back(sif);
+    W().mnuExportSIF[5]->trigger();
+    ASSERT_EQ(dialogs.FileRequests.size(), 2u);
+    const FileDialogRequest& r = dialogs.FileRequests[1];
+    EXPECT_EQ(r.DialogKind, 0);
+    EXPECT_EQ(r.Title, "Save Sprite Image File As...");
+    EXPECT_EQ(r.DefaultName, "*.sif");
+    EXPECT_EQ(r.Filter, SifFilter);
+    EXPECT_EQ(r.InitDir, workDir);
+    EXPECT_EQ(r.DefExt, "sif");
+    // The placeholder project, both options off: header, then the 34-byte block.
+    const std::vector<uint8_t> bytes = ReadFileBytes(sif);
+    ASSERT_GE(bytes.size(), 42u + 17u);
+    const std::vector<uint8_t> head = {0x53, 0x46, 1, 0, 0x2B, 0, 0, 0};
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8), head);
+    EXPECT_EQ(bytes[42 + 16], 5); // the depth mode
+    EXPECT_EQ(SP::WorkDir, workDir);
+
+    // Both options on: flags 3; greyscale mode 2.
+    W().mnuCompress[0]->trigger();
+    W().mnuCompress[1]->trigger();
+    dialogs.FileAnswers.push_back(sif);
+    W().mnuExportSIF[2]->trigger();
+    EXPECT_EQ(ReadFileBytes(sif)[3], 3);
+    EXPECT_TRUE(messages.Shown.empty());
+}
+
+TEST_F(EditorTest, ImportRebuildsTheProjectAndShowsTheSheet) {
+    NewProject(WriteSheet("s.bmp", PositionSheet(300, 280)));
+    for (int i = 0; i < 3; ++i) W().Command1_Click();
+    SP::Actions[2].Directions[0].Frames[0] = FrameData{1, 2, 3, 4, {9, 8}, 7, -1, -2};
+    SP::Actions[2].Name = "Named";
+    SP::MaskColor = 0x00FF00;
+    const std::string sif = dir / "in.sif";
+    dialogs.FileAnswers.push_back(sif);
+    W().mnuExportSIF[5]->trigger();
+
+    // Import into a fresh window.
+    SP::MaskColor = 0;
+    window = std::make_unique<Form1>();
+    window->show();
+    const std::string workDir = SP::WorkDir;
+    const std::string sheetFile = SP::SheetFile;
+    dialogs.FileAnswers.push_back(sif);
+    W().mnuImportSIF->trigger();
+    const FileDialogRequest& r = dialogs.FileRequests.back();
+    EXPECT_EQ(r.DialogKind, 1);
+    EXPECT_EQ(r.Title, "Import Sprite Image Format file");
+    EXPECT_EQ(r.Filter, SifFilter);
+    EXPECT_EQ(r.DefExt, "sif");
+    EXPECT_TRUE(messages.Shown.empty());
+
+    ASSERT_EQ(W().lstAction->count(), 3);
+    EXPECT_EQ(W().lstAction->itemText(2), "Action 2");
+    EXPECT_EQ(W().lstAction->currentIndex(), -1);
+    EXPECT_EQ(SP::Actions[2].Name, "");
+    EXPECT_EQ(SP::Actions[2].Directions[0].Frames[0], (FrameData{1, 2, 3, 4, {9, 8}, 7, -1, -2}));
+    EXPECT_EQ(SP::MaskColor, 0x00FF00);
+    EXPECT_EQ(SP::WorkDir, workDir);
+    EXPECT_EQ(SP::SheetFile, sheetFile);
+    EXPECT_EQ(SP::Sheet.Width(), 300);
+    EXPECT_EQ(W().TNScrollH->maximum(), 44);
+    EXPECT_EQ(W().TNScrollV->maximum(), 24);
+    EXPECT_EQ(W().ContrastColor, 0xFF00FF);
+    EXPECT_EQ(W().Picture1->PixelAt(10, 10), PositionColor(5, 5));
+    EXPECT_EQ(W().Picture2->PixelAt(200, 200), PositionColor(200, 200));
+}
+
+TEST_F(EditorTest, ImportOfABadFileReportsTwiceAndLeavesTheReset) {
+    NewProject(WriteSheet("s.bmp", PositionSheet(40, 40)));
+    W().Command1_Click();
+    W().Command1_Click();
+    const std::string bad = dir / "bad.sif";
+    WriteFileBytes(bad, {'X', 'Y', 1, 0, 0, 0, 0, 0});
+    dialogs.FileAnswers.push_back(bad);
+    W().mnuImportSIF->trigger();
+    ASSERT_EQ(messages.Shown.size(), 2u);
+    EXPECT_EQ(messages.Shown[0].Text, "File contents not recognised!");
+    EXPECT_EQ(messages.Shown[0].Title, "Ahem...");
+    EXPECT_EQ(messages.Shown[1].Text, "SIF import aborted.");
+    EXPECT_EQ(messages.Shown[1].Title, "Dangit...");
+    EXPECT_EQ(messages.Shown[1].Icon, MsgIcon::Critical);
+    EXPECT_EQ(W().lstAction->count(), 0);
+    EXPECT_EQ(SP::Actions.size(), 1u);
+    EXPECT_FALSE(SP::Sheet.Loaded());
+}
+
+TEST_F(EditorTest, ImportOfADamagedFileKeepsTheProjectOfTheReset) {
+    NewProject(WriteSheet("s.bmp", PositionSheet(40, 40)));
+    for (int i = 0; i < 4; ++i) W().Command1_Click();
+    const std::string sif = dir / "d.sif";
+    dialogs.FileAnswers.push_back(sif);
+    W().mnuCompress_Click(1); // image stored plainly
+    W().mnuExportSIF[5]->trigger();
+    std::vector<uint8_t> bytes = ReadFileBytes(sif);
+    // Cut the file inside its image stream, and separately flip a coded byte.
+    std::vector<uint8_t> cut(bytes.begin(), bytes.end() - 10);
+    WriteFileBytes(sif, cut);
+    SP::MaskColor = 0x010203;
+    dialogs.FileAnswers.push_back(sif);
+    W().mnuImportSIF->trigger();
+    ASSERT_EQ(messages.Shown.size(), 2u);
+    EXPECT_EQ(messages.Shown[1].Text, "SIF import aborted.");
+    EXPECT_EQ(SP::Actions.size(), 1u);
+    EXPECT_EQ(SP::MaskColor, 0x010203);
+    EXPECT_EQ(W().lstAction->count(), 0);
+    EXPECT_FALSE(SP::Sheet.Loaded());
+
+    // A checksum error in the coded structure block ends the same way.
+    dialogs.FileAnswers.clear();
+    NewProject(WriteSheet("t.bmp", PositionSheet(40, 40)));
+    for (int i = 0; i < 4; ++i) W().Command1_Click();
+    W().mnuCompress_Click(1); // both options on again
+    dialogs.FileAnswers.push_back(sif);
+    W().mnuExportSIF[4]->trigger();
+    bytes = ReadFileBytes(sif);
+    ASSERT_GT(bytes.size(), 20u);
+    ASSERT_EQ(bytes[3], 3);
+    bytes[14] ^= 0x5A;
+    WriteFileBytes(sif, bytes);
+    messages.Shown.clear();
+    dialogs.FileAnswers.push_back(sif);
+    W().mnuImportSIF->trigger();
+    ASSERT_GE(messages.Shown.size(), 2u);
+    EXPECT_EQ(messages.Shown.back().Text, "SIF import aborted.");
+    EXPECT_EQ(SP::Actions.size(), 1u);
+    EXPECT_EQ(W().lstAction->count(), 0);
+}
