@@ -328,14 +328,15 @@ WalkEnd WalkTree(const DecodeNode* nodes, const uint8_t* data, uint64_t& pos, ui
     return WalkEnd::Done;
 }
 
-// Lookup table over the next kTableBits bits. An ordinary entry holds up to three
-// decoded values (bytes 0..2), the bits they use (bits 24..27) and their number
-// (bits 28..29). Entries at or above kSpecial hold no value: kLong marks bits that
-// are the start of a longer code, kMissing bits that lead to no node.
+// Lookup table over the next kTableBits bits. An ordinary entry holds the bits its
+// values use (bits 0..5, so that the shift needs no masking on the critical path), the
+// number of values, 1 to 3 (bits 6..7), and the values (bytes 1..3). An entry with
+// no value is kLong, bits that begin a code longer than the table, or kMissing, bits
+// that lead to no node.
 constexpr unsigned kTableBits = 12;
-constexpr uint32_t kLong = 1u << 30;
-constexpr uint32_t kMissing = 1u << 31;
-constexpr uint32_t kSpecial = kLong;
+constexpr uint32_t kLong = 0;
+constexpr uint32_t kMissing = 1;
+constexpr uint32_t kCountBits = 0xC0;
 // Below this much data the table costs more to build than it saves.
 constexpr size_t kTableMinBytes = 1024;
 
@@ -352,14 +353,14 @@ void BuildTable(const DecodeNode* nodes, uint32_t* table) {
             }
             node = child;
             if (nodes[node].Value >= 0) {
-                values |= static_cast<uint32_t>(nodes[node].Value) << (8 * emitted);
+                values |= static_cast<uint32_t>(nodes[node].Value) << (8 * emitted + 8);
                 used = b + 1;
                 node = 0;
                 if (++emitted == 3) break;
             }
         }
         if (emitted > 0)
-            table[index] = values | (used << 24) | (emitted << 28);
+            table[index] = values | used | (emitted << 6);
         else
             table[index] = missing ? kMissing : kLong;
     }
@@ -390,16 +391,15 @@ size_t DecodeData(const DecodeNode* nodes, const uint8_t* data, size_t dataStart
             // 4 lookups of at most 12 bits each use at most 48 of the >= 56 bits.
             for (int r = 0; r < 4; ++r) {
                 e = static_cast<uint32_t>(table[acc & kMask]);
-                if (e >= kSpecial) break;
-                Store32(out + k, e);
-                k += (e >> 28) & 3;
-                const unsigned len = (e >> 24) & 15;
-                acc >>= len;
-                bits -= len;
+                if (!(e & kCountBits)) break;
+                Store32(out + k, e >> 8);
+                k += (e >> 6) & 3;
+                acc >>= (e & 63);
+                bits -= e & 63;
             }
-            if (e < kSpecial) continue;
+            if (e & kCountBits) continue;
             pos = static_cast<uint64_t>(p - data) * 8 - bits;
-            if (e & kMissing) ThrowMalformed();
+            if (e == kMissing) ThrowMalformed();
             // A code longer than the table: walk it bit by bit, then resume.
             const WalkEnd w = WalkTree(nodes, data, pos, bitEnd, out, k, k + 1);
             if (w == WalkEnd::MissingChild) ThrowMalformed();
