@@ -166,6 +166,8 @@ struct PictureBox::Impl {
 
     void Sync();
     void Record(Op op);
+    void RenderAround(const QRect& area, const QRect& keep);
+    void Slide(const QRect& from, const QRect& to, const QRect& overlap);
 };
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent), d_(new Impl(this)) {
@@ -325,8 +327,22 @@ void PictureBox::Impl::Sync() {
     if (heldWhole && !image.isNull() && static_cast<int64_t>(held.width()) * held.height() <= kCondenseArea)
         Condense(ops, image, held);
 
-    const QImage old = image;
     const QRect oldHeld = held;
+    const QRect overlap = want.intersected(oldHeld);
+    if (!image.isNull() && !want.isEmpty() && want.size() == oldHeld.size()) {
+        // A pan: the buffer stays; the kept part slides inside it, and only
+        // the newly shown strips are drawn.
+        if (!overlap.isEmpty()) Slide(oldHeld, want, overlap);
+        held = want;
+        heldWhole = want == full;
+        if (overlap.isEmpty())
+            Render(want);
+        else
+            RenderAround(want, overlap);
+        return;
+    }
+
+    const QImage old = image;
     QImage fresh;
     if (!want.isEmpty()) {
         fresh = QImage(want.size(), QImage::Format_RGB32);
@@ -348,11 +364,32 @@ void PictureBox::Impl::Sync() {
         uint32_t* dst = reinterpret_cast<uint32_t*>(image.scanLine(y - want.y())) + (keep.x() - want.x());
         std::memcpy(dst, src, static_cast<size_t>(keep.width()) * 4);
     }
-    // The newly shown strips above, below, left and right of the kept part.
-    Render(QRect(QPoint(want.left(), want.top()), QPoint(want.right(), keep.top() - 1)));
-    Render(QRect(QPoint(want.left(), keep.bottom() + 1), QPoint(want.right(), want.bottom())));
-    Render(QRect(QPoint(want.left(), keep.top()), QPoint(keep.left() - 1, keep.bottom())));
-    Render(QRect(QPoint(keep.right() + 1, keep.top()), QPoint(want.right(), keep.bottom())));
+    RenderAround(want, keep);
+}
+
+// The newly shown strips above, below, left and right of the kept part.
+void PictureBox::Impl::RenderAround(const QRect& area, const QRect& keep) {
+    Render(QRect(QPoint(area.left(), area.top()), QPoint(area.right(), keep.top() - 1)));
+    Render(QRect(QPoint(area.left(), keep.bottom() + 1), QPoint(area.right(), area.bottom())));
+    Render(QRect(QPoint(area.left(), keep.top()), QPoint(keep.left() - 1, keep.bottom())));
+    Render(QRect(QPoint(keep.right() + 1, keep.top()), QPoint(area.right(), keep.bottom())));
+}
+
+// Moves the pixels of overlap from their place in a buffer holding `from` to
+// their place in the same buffer holding `to` (same size), rows in the order
+// that never overwrites a row still to be moved.
+void PictureBox::Impl::Slide(const QRect& from, const QRect& to, const QRect& overlap) {
+    const int rows = overlap.height();
+    const size_t bytes = static_cast<size_t>(overlap.width()) * 4;
+    const bool downward = to.y() < from.y(); // rows move to higher indexes
+    image.bits();                            // detach first: source and target are then one buffer
+    for (int i = 0; i < rows; ++i) {
+        const int y = downward ? overlap.bottom() - i : overlap.top() + i;
+        const uint32_t* src =
+            reinterpret_cast<const uint32_t*>(image.constScanLine(y - from.y())) + (overlap.x() - from.x());
+        uint32_t* dst = reinterpret_cast<uint32_t*>(image.scanLine(y - to.y())) + (overlap.x() - to.x());
+        std::memmove(dst, src, bytes);
+    }
 }
 
 void PictureBox::paintEvent(QPaintEvent* e) {
