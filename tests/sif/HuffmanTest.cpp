@@ -295,6 +295,12 @@ TEST(Huffman, StopsAfterTheAnnouncedCount) {
 }
 
 TEST(Huffman, TruncatedStreamsDecodeAPrefixOrFail) {
+    // Six values announced, the data ends after four: those four are the result when
+    // their XOR matches, else the checksum error.
+    const auto ab = std::vector<std::pair<uint8_t, std::string>>{{'A', "0"}, {'B', "11"}};
+    EXPECT_EQ(Decoded(MakeStream(0, 6, ab, {0xFF})), (Bytes{'B', 'B', 'B', 'B'}));
+    ExpectRejected(MakeStream('B', 6, ab, {0xFF}), Huffman::ChecksumMessage);
+
     std::mt19937 rng(5);
     for (size_t size : {700, 40000}) {
         const Bytes in = Random(rng, size, 256, 0.15);
