@@ -115,6 +115,16 @@ SifParseStatus DecodeSection(std::vector<uint8_t>& buffer, std::string& detail) 
     return SifParseStatus::Ok;
 }
 
+// Pixels an image stream paints, counted the way the decoder walks it (a cut-short
+// last record paints nothing).
+uint64_t PixelsCovered(uint8_t mode, const std::vector<uint8_t>& stream) {
+    if (mode == 1) return static_cast<uint64_t>(stream.size()) * 8;
+    const size_t unit = mode == 2 ? 2 : mode == 4 ? 3 : 4;
+    uint64_t pixels = 0;
+    for (size_t p = 0; p + unit <= stream.size(); p += unit) pixels += stream[p];
+    return pixels;
+}
+
 SifParseStatus Damaged(std::string& detail, const char* why) {
     detail = why;
     return SifParseStatus::Damaged;
@@ -230,6 +240,12 @@ SifParseStatus ParseSifBytes(const std::vector<uint8_t>& Bytes, SifContents& Out
         SifParseStatus s = DecodeSection(Out.Data, Detail);
         if (s != SifParseStatus::Ok) return s;
     }
+    // Every stream the writer makes paints the whole sheet. One that falls short
+    // is cut or damaged, and taking it would let a few bytes claim a sheet of
+    // gigabytes that is black but for them.
+    if (Out.Width > 0 && Out.Height > 0 &&
+        PixelsCovered(Out.Mode, Out.Data) < static_cast<uint64_t>(Out.Width) * static_cast<uint64_t>(Out.Height))
+        return Damaged(Detail, "the image stream does not cover the sheet");
     return SifParseStatus::Ok;
 }
 

@@ -329,7 +329,7 @@ TEST(SifFormat, ImpossibleCountsLengthsSidesAndModesAreRefused) {
         EXPECT_EQ(Parse(HandMade(block, 3, side, 1, 5, stream)), SifParseStatus::Damaged);
         EXPECT_EQ(Parse(HandMade(block, 3, 1, side, 5, stream)), SifParseStatus::Damaged);
     }
-    EXPECT_EQ(Parse(HandMade(block, 3, 32767, 32767, 5, stream)), SifParseStatus::Ok);
+    EXPECT_EQ(Parse(HandMade(block, 3, 32767, 1, 5, Bytes({127, 0, 0, 0}))), SifParseStatus::Damaged);
     for (int mode : {0, 3, 6, 255}) EXPECT_EQ(Parse(HandMade(block, 3, 1, 1, mode, stream)), SifParseStatus::Damaged);
 
     // A coded structure length past the end or below one byte.
@@ -340,6 +340,25 @@ TEST(SifFormat, ImpossibleCountsLengthsSidesAndModesAreRefused) {
         w.Bytes(block.data(), block.size());
         EXPECT_EQ(Parse(file), SifParseStatus::Damaged) << l;
     }
+}
+
+TEST(SifFormat, StreamsThatDoNotCoverTheSheetAreRefused) {
+    const std::vector<uint8_t> block = PlaceholderBlock();
+    auto status = [&](int32_t w, int32_t h, int mode, const std::vector<uint8_t>& s) {
+        return Parse(HandMade(block, static_cast<int32_t>(s.size()) - 1, w, h, mode, s));
+    };
+    // 2 x 2 = 4 pixels: runs of 3 fall short, 4 or more (and count-0 records) do not matter.
+    EXPECT_EQ(status(2, 2, 5, Bytes({3, 1, 2, 3})), SifParseStatus::Damaged);
+    EXPECT_EQ(status(2, 2, 5, Bytes({3, 1, 2, 3, 0, 0, 0, 0, 1, 4, 5, 6})), SifParseStatus::Ok);
+    EXPECT_EQ(status(2, 2, 5, Bytes({255, 1, 2, 3})), SifParseStatus::Ok);
+    EXPECT_EQ(status(2, 2, 5, Bytes({3, 1, 2, 3, 1, 4, 5})), SifParseStatus::Damaged); // cut-short record
+    EXPECT_EQ(status(2, 2, 4, Bytes({2, 1, 2, 2, 1, 2})), SifParseStatus::Ok);
+    EXPECT_EQ(status(2, 2, 2, Bytes({3, 9, 0})), SifParseStatus::Damaged);
+    // Black and white: 8 pixels a byte; a 3 x 3 sheet needs 2 bytes.
+    EXPECT_EQ(status(3, 3, 1, Bytes({0xFF})), SifParseStatus::Damaged);
+    EXPECT_EQ(status(3, 3, 1, Bytes({0xFF, 0x01})), SifParseStatus::Ok);
+    // A huge sheet claimed by a few bytes.
+    EXPECT_EQ(status(32767, 32767, 5, Bytes({255, 0, 0, 0, 255, 0, 0, 0})), SifParseStatus::Damaged);
 }
 
 TEST(SifFormat, VersionAndUnknownFlagBitsAreIgnored) {
