@@ -1,7 +1,6 @@
-// Static Huffman codec. The tree is built with the exact merge order and tie-breaking
-// of the stream format (decoders elsewhere rebuild the codes only from the lengths and
-// bits we write, but our own output must stay byte-identical across versions), while
-// the bit packing and the decoder are table-driven for speed.
+// Static Huffman codec. The tree is built with one exact merge order and tie-breaking,
+// so that a given input always gives the same stream, byte for byte, as files written
+// before; the bit packing and the decoder are table-driven for speed.
 #include "sif/Huffman.h"
 
 #include <bit>
