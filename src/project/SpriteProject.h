@@ -51,7 +51,8 @@ struct ProjectFileContents {
 };
 
 // Parses the bytes of a project file, checking every length and count against
-// the bytes that remain. Returns false (with a short reason) for a damaged file.
+// the bytes that remain. Returns false (with a short reason) for a damaged file,
+// leaving out untouched. Bytes after the tree are ignored.
 bool ParseProjectBytes(const std::vector<uint8_t>& bytes, ProjectFileContents& out, std::string& error);
 
 // The bytes of a project file: names converted to Windows-1252 and cut to 255
@@ -102,7 +103,8 @@ bool WriteProject(const std::string& FileName);
 
 // Reads a project file into the model. Callers set WorkDir and ProjectFile and
 // reset first. Returns false after reporting a missing sheet or a damaged file;
-// Actions then stays as the reset left it.
+// Actions then stays as the reset left it (MaskColor is taken from the file as
+// soon as it is read). On success the sheet is to be loaded from FoundSheetPath.
 bool ReadProject(const std::string& FileName);
 
 } // namespace SpriteProject
