@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -331,22 +332,25 @@ int Import(const std::vector<std::string>& in) {
     ProjectFile = projectFile;
     SheetFile = sheetFile;
     const std::string sheetPath = dir + sheetFile;
-    const std::string sparePath = SparePath(dir, sheetFile);
-    if (!Sheet.Save(sparePath)) {
-        RemoveFile(sparePath);
-        return ExitRefused;
-    }
-    if (!WriteProject(outputPath)) {
-        RemoveFile(sparePath);
-        return ExitRefused;
-    }
+    // The sheet waits under a spare name until the project is written, so a
+    // failure on the way leaves neither file half-made.
+    struct Spare {
+        std::string Path;
+        ~Spare() {
+            if (!Path.empty()) RemoveFile(Path);
+        }
+    } spare{SparePath(dir, sheetFile)};
+    const bool projectExisted = Exists(outputPath);
+    if (!Sheet.Save(spare.Path)) return ExitRefused;
+    if (!WriteProject(outputPath)) return ExitRefused;
     std::error_code ec;
-    std::filesystem::rename(sparePath, sheetPath, ec);
+    std::filesystem::rename(spare.Path, sheetPath, ec);
     if (ec) {
-        RemoveFile(sparePath);
+        if (!projectExisted) RemoveFile(outputPath);
         Refuse("Could not write the file:\n\n" + sheetPath + "\n\n" + ec.message());
         return ExitRefused;
     }
+    spare.Path.clear();
     std::printf("Wrote %s and %s: %s, %d x %d sheet (%s), mask colour %s\n", outputPath.c_str(),
                 sheetPath.c_str(), Plural(Actions.size(), "action", "actions").c_str(), image.Width, image.Height,
                 SifModeName(image.Mode), Hex8(MaskColor).c_str());
@@ -427,12 +431,19 @@ int RunCli(const std::vector<std::string>& args) {
         }
     }
 
+    if (command != "export" && command != "import" && command != "info")
+        return Usage("unknown command \"" + command + "\"");
     MessageCollector messages;
-    int status;
-    if (command == "export") status = Export(args);
-    else if (command == "import") status = Import(args);
-    else if (command == "info") status = Info(args);
-    else return Usage("unknown command \"" + command + "\"");
+    int status = ExitRefused;
+    try {
+        if (command == "export") status = Export(args);
+        else if (command == "import") status = Import(args);
+        else status = Info(args);
+    } catch (const std::exception& e) {
+        // Only memory running out gets here; say so instead of dying.
+        Refuse(std::string("Could not finish: ") + e.what());
+        status = ExitRefused;
+    }
 
     std::fflush(stdout);
     if (!messages.Empty()) std::fprintf(stderr, "%s\n", messages.Line().c_str());

@@ -312,16 +312,22 @@ SifImage ReadSIF(const std::string& FileName) {
     }
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadWholeFile(FileName, bytes, error)) {
-        MsgBox("Could not read the file:\n\n" + FileName + "\n\n" + error, MsgButtons::OK, MsgIcon::Critical,
-               "Whoops");
-        return {};
-    }
-    // Parsed into locals: a refused file leaves the open project as it was.
     SifContents contents;
-    SifParseStatus status = ParseSifBytes(bytes, contents, error);
-    if (status != SifParseStatus::Ok) {
-        ReportSifProblem(status, error, FileName);
+    try {
+        if (!ReadWholeFile(FileName, bytes, error)) {
+            MsgBox("Could not read the file:\n\n" + FileName + "\n\n" + error, MsgButtons::OK, MsgIcon::Critical,
+                   "Whoops");
+            return {};
+        }
+        // Parsed into locals: a refused file leaves the open project as it was.
+        SifParseStatus status = ParseSifBytes(bytes, contents, error);
+        if (status != SifParseStatus::Ok) {
+            ReportSifProblem(status, error, FileName);
+            return {};
+        }
+    } catch (const std::bad_alloc&) {
+        MsgBox("There is not enough memory to read the file:\n\n" + FileName, MsgButtons::OK, MsgIcon::Critical,
+               "Whoops");
         return {};
     }
     Actions = std::move(contents.Actions);

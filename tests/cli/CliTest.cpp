@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sys/wait.h>
 
 #include "base/ByteIO.h"
@@ -293,4 +294,16 @@ TEST_F(Cli, RunsAsARealProcess) {
 
     rc = std::system((cli + " >'" + out + "' 2>'" + err + "'").c_str());
     EXPECT_EQ(WEXITSTATUS(rc), 2);
+}
+
+TEST_F(Cli, ImportThatFailsHalfwayTakesBackWhatItWrote) {
+    ASSERT_EQ(RunTool({"export", Sip(), dir / "walker.sif"}).Status, 0);
+    TempDir out;
+    // A folder where the sheet should go: everything else succeeds, the last step cannot.
+    std::filesystem::create_directory(out / "hero.bmp");
+    const Outcome o = RunTool({"import", dir / "walker.sif", out / "hero.sip", "--force"});
+    EXPECT_EQ(o.Status, 1);
+    EXPECT_EQ(Lines(o.Err), 1u);
+    EXPECT_TRUE(Contains(o.Err, "hero.bmp")) << o.Err;
+    EXPECT_EQ(ListDir(out.Path()), std::vector<std::string>{"hero.bmp"});
 }
