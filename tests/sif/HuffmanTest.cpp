@@ -81,7 +81,10 @@ bool ModelDecode(const Bytes& s, Bytes& out) {
     if (s.size() < 7) return false;
     const int32_t n = static_cast<int32_t>(s[1] | s[2] << 8 | s[3] << 16 | static_cast<uint32_t>(s[4]) << 24);
     const int count = static_cast<int16_t>(s[5] | s[6] << 8);
-    if (n == 0) return out = s, true;
+    if (n == 0) { // left as it is
+        out = s;
+        return true;
+    }
     if (n < 0 || count < 2 || count > 256 || 7 + 2 * count > static_cast<int>(s.size())) return false;
     size_t bit = (7 + 2 * count) * 8, sum = 0;
     for (int i = 0; i < count; ++i) {
@@ -91,7 +94,7 @@ bool ModelDecode(const Bytes& s, Bytes& out) {
     const size_t start = 7 + 2 * count + (sum + 7) / 8;
     if (start > s.size() || uint64_t(n) > (s.size() - start) * 8) return false;
     std::vector<std::array<int, 3>> nodes = {{-1, -1, -1}}; // left, right, value
-    auto next = [&](size_t& at) { return (s[at / 8] >> (at % 8)) & 1; };
+    auto next = [&](size_t at) { return (s[at / 8] >> (at % 8)) & 1; };
     for (int i = 0; i < count; ++i) {
         size_t node = 0;
         for (int b = 0; b < s[8 + 2 * i]; ++b) {
