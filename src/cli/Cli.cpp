@@ -247,7 +247,6 @@ int Export(const std::vector<std::string>& in) {
     const std::string& projectPath = args.Positional[0];
     const std::string& outputPath = args.Positional[1];
 
-    if (!RequireFile(projectPath)) return ExitRefused;
     if (SameFile(projectPath, outputPath)) {
         Refuse(outputPath + " is the project itself; not replacing it");
         return ExitRefused;
@@ -300,7 +299,6 @@ int Import(const std::vector<std::string>& in) {
     const std::string sheetFile = projectFile.substr(0, projectFile.size() - 3) + "bmp";
     if (sheetFile == projectFile) return Usage("OUTPUT must not end in \"bmp\"; use a name such as hero.sip");
 
-    if (!RequireFile(inputPath)) return ExitRefused;
     if (SameFile(inputPath, outputPath) || SameFile(inputPath, dir + sheetFile)) {
         Refuse(inputPath + " would be replaced by the import; choose another OUTPUT");
         return ExitRefused;

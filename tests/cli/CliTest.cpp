@@ -137,7 +137,8 @@ TEST_F(Cli, RefusedExportsWriteNothingAndSayWhyOnOneLine) {
     }
     const Outcome missing = RunTool({"export", dir / "none.sip", dir / "out.sif"});
     EXPECT_EQ(missing.Status, 1);
-    EXPECT_EQ(missing.Err, dir / "none.sip" + " This file does not exist.\n");
+    EXPECT_EQ(Lines(missing.Err), 1u);
+    EXPECT_TRUE(Contains(missing.Err, "Can't open the project: " + dir / "none.sip")) << missing.Err;
     const Outcome itself = RunTool({"export", Sip(), Sip()});
     EXPECT_EQ(itself.Status, 1);
     EXPECT_EQ(Lines(itself.Err), 1u);
@@ -231,7 +232,7 @@ TEST_F(Cli, RefusedImportsLeaveNoFilesBehind) {
     EXPECT_EQ(o.Err, "SIF import aborted.\n");
     o = RunTool({"import", out / "none.sif", out / "a.sip"});
     EXPECT_EQ(o.Status, 1);
-    EXPECT_EQ(Lines(o.Err), 1u);
+    EXPECT_EQ(o.Err, out / "none.sif" + " This file does not exist. SIF import aborted.\n");
     o = RunTool({"import", out / "junk.sif", out / "junk.bmp.sip"}); // not refused for its name
     EXPECT_EQ(o.Status, 1);
     o = RunTool({"import", out / "cut.sif", out / "missing/a.sip"});
