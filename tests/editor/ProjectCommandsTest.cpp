@@ -74,7 +74,7 @@ TEST_F(EditorTest, NewProjectWithABadSheetReportsAndStaysEmpty) {
     EXPECT_EQ(messages.Shown[0].Title, "Whoops");
     EXPECT_FALSE(SP::Sheet.Loaded());
     EXPECT_EQ(W().Picture2->PictureWidth(), 1);
-    EXPECT_EQ(W().ZoomCenterX, 0); // the far clamp of a 1-pixel overview wins
+    EXPECT_EQ(W().ZoomCenterX, -63); // the far clamp of a 1-pixel overview wins: 1 - 64
 }
 
 TEST_F(EditorTest, SaveOnAFreshWindowBehavesAsSaveAs) {
@@ -211,7 +211,9 @@ TEST_F(EditorTest, OpenLoadsTheSheetWhereTheSearchFoundIt) {
     EXPECT_TRUE(messages.Shown.empty());
     EXPECT_EQ(SP::FoundSheetPath, sheet);
     EXPECT_TRUE(SP::Sheet.Loaded());
-    EXPECT_EQ(W().Picture1->PixelAt(0, 0), PositionColor(0, 0));
+    // 64 pixels at zoom 2: centre 0, so the sheet begins in the middle of the view.
+    EXPECT_EQ(W().Picture1->PixelAt(126, 126), 0);
+    EXPECT_EQ(W().Picture1->PixelAt(128, 128), PositionColor(0, 0));
 }
 
 TEST_F(EditorTest, SaveAsAfterImportSavesTheSheetBesideTheProject) {

@@ -1,0 +1,220 @@
+// Speed of the main window's heavy paths, each against its time limit:
+//   - the deferred strip rebuild of a direction of 10,000 frames   < 30 ms
+//   - one scroll step of that strip                                 < 5 ms
+//   - one drag step on the overview of an 8192 x 8192 sheet         < 4 ms
+//   - a zoom change on that sheet                                   < 4 ms
+//   - SetupSheetView for that sheet                                 < 0.5 s
+// Every time is printed with its ratio to the limit (below 1 meets it).
+#include <QApplication>
+#include <QScrollBar>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "base/Messages.h"
+#include "editor/Form1.h"
+#include "platform/DeferredCall.h"
+#include "platform/PictureBox.h"
+#include "project/SpriteProject.h"
+
+namespace SP = SpriteProject;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Goal {
+    double limitMs;
+    double meanMs = 0;
+};
+std::map<std::string, Goal>& Goals() {
+    static std::map<std::string, Goal> goals;
+    return goals;
+}
+
+// Mode-5 runs of 127 pixels, each run another colour: a busy picture that
+// costs only a few megabytes of stream.
+std::vector<uint8_t> BusyStream(int64_t pixels) {
+    std::vector<uint8_t> out;
+    out.reserve(static_cast<size_t>(pixels / 127 + 1) * 4);
+    for (int64_t k = 0; k * 127 < pixels; ++k) {
+        out.push_back(127);
+        out.push_back(static_cast<uint8_t>(k * 37));
+        out.push_back(static_cast<uint8_t>(k * 11));
+        out.push_back(static_cast<uint8_t>(k * 5 + 1));
+    }
+    return out;
+}
+
+void LoadSheet(int side) {
+    SP::Sheet = cBitMap();
+    const std::vector<uint8_t> data = BusyStream(static_cast<int64_t>(side) * side);
+    if (!SP::Sheet.FromRLE(side, side, 5, 0, data)) std::fprintf(stderr, "could not build the sheet\n");
+}
+
+// A window showing one action whose direction 0 holds `frames` marked frames.
+std::unique_ptr<Form1> StripWindow(int frames) {
+    auto w = std::make_unique<Form1>();
+    w->show();
+    LoadSheet(512);
+    w->SetupSheetView();
+    w->Command1_Click();
+    DirectionData& d = SP::Actions[0].Directions[0];
+    d.Frames.resize(frames);
+    d.FrameUBound = static_cast<int16_t>(frames - 1);
+    for (int i = 0; i < frames; ++i) {
+        FrameData& f = d.Frames[i];
+        f.X = (i * 13) % 480;
+        f.Y = (i * 7) % 480;
+        f.Width = 32;
+        f.Height = 24;
+    }
+    w->lstAction_Click(0);
+    w->lstDirection_Click(0);
+    w->StripRebuild->Flush();
+    QApplication::processEvents();
+    return w;
+}
+
+void Record(benchmark::State& state, const std::string& name, double totalSec) {
+    Goal& g = Goals()[name];
+    const double iters = static_cast<double>(state.iterations());
+    g.meanMs = iters > 0 ? totalSec * 1000.0 / iters : 0;
+    state.counters["ms"] = g.meanMs;
+    state.counters["limit_ms"] = g.limitMs;
+    state.counters["ratio"] = g.meanMs / g.limitMs;
+}
+
+template <class F>
+double Timed(F&& f) {
+    const auto t0 = Clock::now();
+    f();
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+void BM_StripRebuild10000(benchmark::State& state) {
+    auto w = StripWindow(10000);
+    double total = 0;
+    for (auto _ : state) {
+        const double s = Timed([&] {
+            w->RequestStripRebuild();
+            w->StripRebuild->Flush(); // what the timer runs
+            QApplication::processEvents();
+        });
+        state.SetIterationTime(s);
+        total += s;
+    }
+    Record(state, "strip rebuild, 10,000 frames", total);
+}
+
+void BM_StripScrollStep(benchmark::State& state) {
+    auto w = StripWindow(10000);
+    int v = 0;
+    double total = 0;
+    for (auto _ : state) {
+        v = v + 1 > w->FrameScroll->maximum() ? 0 : v + 1;
+        const double s = Timed([&] {
+            w->FrameScroll->setValue(v);
+            QApplication::processEvents();
+        });
+        state.SetIterationTime(s);
+        total += s;
+    }
+    Record(state, "strip scroll step, 10,000 frames", total);
+}
+
+std::unique_ptr<Form1> BigSheetWindow() {
+    auto w = std::make_unique<Form1>();
+    w->show();
+    LoadSheet(8192);
+    w->SetupSheetView();
+    QApplication::processEvents();
+    return w;
+}
+
+void BM_OverviewDragStep(benchmark::State& state) {
+    auto w = BigSheetWindow();
+    w->TNScrollH->setValue(4000);
+    w->TNScrollV->setValue(5000);
+    w->Picture2_MouseDown(1, 0, 4100, 5100);
+    int step = 0;
+    double total = 0;
+    for (auto _ : state) {
+        ++step;
+        const double x = 4050 + (step % 100);
+        const double y = 5050 + (step % 77);
+        const double s = Timed([&] {
+            w->Picture2_MouseMove(1, 0, x, y);
+            QApplication::processEvents(); // both views painted
+        });
+        state.SetIterationTime(s);
+        total += s;
+    }
+    w->Picture2_MouseUp(1, 0, 0, 0);
+    Record(state, "overview drag step, 8192 x 8192", total);
+}
+
+void BM_ZoomChange(benchmark::State& state) {
+    auto w = BigSheetWindow();
+    int z = 2;
+    double total = 0;
+    for (auto _ : state) {
+        z = z == 10 ? 2 : z + 1;
+        const double s = Timed([&] {
+            w->HScroll1->setValue(z);
+            QApplication::processEvents();
+        });
+        state.SetIterationTime(s);
+        total += s;
+    }
+    Record(state, "zoom change, 8192 x 8192", total);
+}
+
+void BM_SetupSheetView(benchmark::State& state) {
+    auto w = BigSheetWindow();
+    double total = 0;
+    for (auto _ : state) {
+        const double s = Timed([&] {
+            w->SetupSheetView();
+            QApplication::processEvents();
+        });
+        state.SetIterationTime(s);
+        total += s;
+    }
+    Record(state, "SetupSheetView, 8192 x 8192", total);
+}
+
+} // namespace
+
+BENCHMARK(BM_StripRebuild10000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StripScrollStep)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OverviewDragStep)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomChange)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetupSheetView)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    MessageRecorder quiet; // no message box may stop a measurement
+    Goals() = {
+        {"strip rebuild, 10,000 frames", {30}},      {"strip scroll step, 10,000 frames", {5}},
+        {"overview drag step, 8192 x 8192", {4}},    {"zoom change, 8192 x 8192", {4}},
+        {"SetupSheetView, 8192 x 8192", {500}},
+    };
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    std::printf("\n%-36s %12s %10s %8s\n", "measurement", "time (ms)", "limit", "ratio");
+    for (const auto& [name, g] : Goals()) {
+        if (g.meanMs <= 0) continue;
+        std::printf("%-36s %12.3f %10.1f %8.3f  %s\n", name.c_str(), g.meanMs, g.limitMs, g.meanMs / g.limitMs,
+                    g.meanMs < g.limitMs ? "meets the goal" : "MISSES the goal");
+    }
+    if (!quiet.Shown.empty()) std::printf("\nmessages during the run: %s\n", quiet.Shown.front().Text.c_str());
+    return 0;
+}
