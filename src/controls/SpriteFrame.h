@@ -45,4 +45,27 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OpenDelayEditor();
+    void CloseDelayEditor();     // hides the editor without the loss-of-focus handling
+    void CommitDelayEditor();    // Enter
+    void AskDelete();
+    bool RaiseClickOnRelease(QEvent* event);
+
+    int16_t number_ = 0;
+    int16_t delay_ = 1;
+    int16_t highlight_ = 0;
+    bool closingEditor_ = false;
+
+    QWidget* Picture2 = nullptr;  // background panel, shows the highlight
+    QLabel* lblMyNum = nullptr;
+    QLabel* Image1 = nullptr;     // delete button
+    PictureBox* Picture1 = nullptr;
+    QLabel* Label6[4] = {};
+    QLabel* lblLoc = nullptr;
+    QLabel* lblSize = nullptr;
+    QLabel* lblHS = nullptr;
+    QLabel* lblDelay = nullptr;
+    QLineEdit* Text1 = nullptr;   // delay editor
 };

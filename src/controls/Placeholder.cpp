@@ -1,1 +1,0 @@
-// Placeholder: the thumbnail control is being written.
