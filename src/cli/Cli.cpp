@@ -294,9 +294,15 @@ int Import(const std::vector<std::string>& in) {
 
     std::string dir, projectFile;
     SplitPath(outputPath, dir, projectFile);
-    // The sheet is named after the project by swapping its last three characters.
-    if (projectFile.size() <= 3) return Usage("OUTPUT needs a file name such as hero.sip");
-    const std::string sheetFile = projectFile.substr(0, projectFile.size() - 3) + "bmp";
+    // The sheet is named after the project by swapping its last three characters
+    // (characters, not bytes: names are UTF-8).
+    size_t keep = projectFile.size();
+    for (int k = 0; k < 3 && keep > 0; ++k) {
+        --keep;
+        while (keep > 0 && (static_cast<uint8_t>(projectFile[keep]) & 0xC0) == 0x80) --keep;
+    }
+    if (keep == 0) return Usage("OUTPUT needs a file name such as hero.sip");
+    const std::string sheetFile = projectFile.substr(0, keep) + "bmp";
     if (sheetFile == projectFile) return Usage("OUTPUT must not end in \"bmp\"; use a name such as hero.sip");
 
     if (SameFile(inputPath, outputPath) || SameFile(inputPath, dir + sheetFile)) {

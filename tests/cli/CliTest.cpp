@@ -162,6 +162,10 @@ TEST_F(Cli, ImportRebuildsTheProjectBesideItsSheet) {
     ASSERT_EQ(o.Status, 0) << o.Err;
     EXPECT_TRUE(o.Err.empty());
     EXPECT_EQ(ListDir(out.Path()), (std::vector<std::string>{"hero.bmp", "hero.sip"}));
+    // The last three characters are swapped, whatever bytes they take.
+    TempDir other;
+    ASSERT_EQ(RunTool({"import", dir / "walker.sif", other / "h\xC3\xA9ro.s\xC3\xAFp"}).Status, 0);
+    EXPECT_TRUE(FileExists(other / "h\xC3\xA9ro.bmp"));
 
     // 24-bit colour is lossless: the rebuilt sheet has the sample's pixels.
     cBitMap original, rebuilt;
