@@ -11,19 +11,41 @@
 
 #include "base/FileIO.h"
 #include "base/Messages.h"
+#include "bitmap/PageAlloc.h"
+#include "bitmap/RowScan.h"
 
 ByteBuffer ByteBuffer::Zeroed(size_t n) {
     ByteBuffer b;
-    b.data_.reset(static_cast<uint8_t*>(std::calloc(n ? n : 1, 1)));
+    if (n >= PageAlloc::MapThreshold) {
+        size_t mapped = 0;
+        uint8_t* p = static_cast<uint8_t*>(PageAlloc::MapZeroed(n, mapped));
+        b.data_ = std::unique_ptr<uint8_t, Free>(p, Free{mapped});
+    } else {
+        b.data_.reset(static_cast<uint8_t*>(std::calloc(n ? n : 1, 1)));
+    }
     b.size_ = b.data_ ? n : 0;
     return b;
 }
 
 ByteBuffer ByteBuffer::Uninitialized(size_t n) {
     ByteBuffer b;
+    if (n >= PageAlloc::MapThreshold) {
+        size_t mapped = 0;
+        uint8_t* p = static_cast<uint8_t*>(PageAlloc::MapAny(n, mapped));
+        b.data_ = std::unique_ptr<uint8_t, Free>(p, Free{mapped});
+        b.size_ = p ? n : 0;
+        return b;
+    }
     b.data_.reset(static_cast<uint8_t*>(std::malloc(n ? n : 1)));
     b.size_ = b.data_ ? n : 0;
     return b;
+}
+
+void ByteBuffer::Free::operator()(uint8_t* p) const {
+    if (mapped)
+        PageAlloc::Unmap(p, mapped);
+    else
+        std::free(p);
 }
 
 namespace {
@@ -96,10 +118,6 @@ int64_t RoundHalfEven(double v) {
     double d = v - f;
     if (d > 0.5 || (d == 0.5 && std::fmod(f, 2.0) != 0.0)) f += 1.0;
     return static_cast<int64_t>(f);
-}
-
-uint32_t Load24(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
 }
 
 } // namespace
@@ -267,11 +285,11 @@ void cBitMap::Stretch(const PixelSurface& Target, int32_t From_X, int32_t From_Y
             const int32_t c = cols[k];
             if (c < 0) continue;
             if constexpr (Trans) {
-                const uint32_t m = Load24(maskBits + rowOff + c);
-                const uint32_t s = Load24(spriteBits + rowOff + c);
+                const uint32_t m = RowScan::Load24(maskBits + rowOff + c);
+                const uint32_t s = RowScan::Load24(spriteBits + rowOff + c);
                 dst[k] = 0xFF000000u | ((dst[k] & m) ^ s);
             } else {
-                dst[k] = 0xFF000000u | Load24(src + c);
+                dst[k] = 0xFF000000u | RowScan::Load24(src + c);
             }
         }
     }
@@ -289,43 +307,54 @@ void cBitMap::DrawTrans(const PixelSurface& Target, int32_t From_X, int32_t From
 
 void cBitMap::GenMask(int32_t FromColor) {
     if (!Loaded_ || Pixels_.empty()) return;
+    using namespace RowScan;
     const uint32_t c = static_cast<uint32_t>(FromColor);
-    // The key in the buffer's byte order: blue, green, red.
-    const uint8_t key[3] = {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)};
-    uint32_t key32;
-    {
-        uint8_t k4[4] = {key[0], key[1], key[2], 0};
-        std::memcpy(&key32, k4, 4);
-    }
-    uint32_t low24;
-    {
-        const uint8_t m4[4] = {0xFF, 0xFF, 0xFF, 0};
-        std::memcpy(&low24, m4, 4);
-    }
-    const int32_t w = Header_.biWidth;
+    // The colour as the row scanner reports colours: blue | green << 8 | red << 16.
+    const uint32_t key = ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16);
+    const uint32_t white = PackPixel(0xFF, 0xFF, 0xFF);
+    const uint32_t keyWord = PackPixel(static_cast<uint8_t>(key), static_cast<uint8_t>(key >> 8),
+                                       static_cast<uint8_t>(key >> 16));
+    const size_t rowBytes = static_cast<size_t>(Header_.biWidth) * 3;
     const size_t stride = static_cast<size_t>(Stride_);
     for (int32_t y = 0; y < Header_.biHeight; ++y) {
         const uint8_t* s = Pixels_.data() + y * stride;
         uint8_t* m = MaskBits_.data() + y * stride;
         uint8_t* sp = SpriteBits_.data() + y * stride;
-        // Four-byte loads and stores; the fourth byte written belongs to the
-        // next pixel, which is written right after, so the row's last pixel
-        // goes byte by byte and padding is never touched.
-        int32_t x = 0;
-        for (; x + 1 < w; ++x) {
-            uint32_t v;
-            std::memcpy(&v, s + 3 * x, 4);
-            v &= low24;
-            const uint32_t hit = (v == key32) ? low24 : 0u;
-            const uint32_t out = v & ~hit;
-            std::memcpy(m + 3 * x, &hit, 4);
-            std::memcpy(sp + 3 * x, &out, 4);
-        }
-        const uint8_t* p = s + 3 * x;
-        const bool hit = p[0] == key[0] && p[1] == key[1] && p[2] == key[2];
-        for (int k = 0; k < 3; ++k) {
-            m[3 * x + k] = hit ? 0xFF : 0x00;
-            sp[3 * x + k] = hit ? 0x00 : p[k];
+        // Long runs of one colour are block fills and copies; elsewhere the
+        // next 16 pixels go one by one with four-byte loads and stores (the
+        // fourth byte lands on the next pixel, written after it, so a row's
+        // last pixel goes byte by byte and padding is never touched).
+        for (size_t i = 0; i < rowBytes;) {
+            uint32_t colour;
+            const size_t e = NextRun(s, i, rowBytes, colour);
+            if (e - i >= 48) {
+                const bool hit = colour == key;
+                std::memset(m + i, hit ? 0xFF : 0x00, e - i);
+                if (hit)
+                    std::memset(sp + i, 0, e - i);
+                else
+                    std::memcpy(sp + i, s + i, e - i);
+                i = e;
+                continue;
+            }
+            const size_t stop = std::min(i + 48, rowBytes);
+            for (; i < stop && i + 3 < rowBytes; i += 3) {
+                uint32_t v;
+                std::memcpy(&v, s + i, 4);
+                v &= white;
+                const uint32_t hit = (v == keyWord) ? white : 0u;
+                const uint32_t out = v & ~hit;
+                std::memcpy(m + i, &hit, 4);
+                std::memcpy(sp + i, &out, 4);
+            }
+            if (i < stop) { // the row's last pixel
+                const bool hit = Load24(s + i) == key;
+                for (int k = 0; k < 3; ++k) {
+                    m[i + k] = hit ? 0xFF : 0x00;
+                    sp[i + k] = hit ? 0x00 : s[i + k];
+                }
+                i += 3;
+            }
         }
     }
 }

@@ -26,8 +26,8 @@ struct BitmapInfoHeader {
     uint32_t biClrImportant = 0;
 };
 
-// Heap bytes that are not touched when allocated (calloc pages stay lazy), so a
-// huge sheet costs memory only for what is written.
+// Heap bytes that are not touched when allocated (their pages stay lazy), so a
+// huge sheet costs memory only for what is written. Empty when out of memory.
 class ByteBuffer {
 public:
     ByteBuffer() = default;
@@ -39,8 +39,12 @@ public:
     bool empty() const { return size_ == 0; }
 
 private:
+    // Large buffers are whole mapped pages (mapped = their length), small ones heap blocks.
     struct Free {
-        void operator()(uint8_t* p) const { std::free(p); }
+        size_t mapped;
+        Free() noexcept : mapped(0) {}
+        explicit Free(size_t m) noexcept : mapped(m) {}
+        void operator()(uint8_t* p) const;
     };
     std::unique_ptr<uint8_t, Free> data_;
     size_t size_ = 0;
