@@ -115,20 +115,20 @@ void Form1::RebuildStrip(bool fromTimer) {
     }
     lblNewFrame->hide();
 
-    const FrameData* first = CurrentFrameAt(0);
-    if (first) {
-        const DirectionData& d = Actions[CurAction].Directions[CurDirection];
-        const int count = static_cast<int>(d.Frames.size());
-        ThumbHighlight.assign(count, 0);
-        ThumbLooks.assign(count, ThumbLook::Filled);
-        FrameScroll->setMaximum(count - 1);
-        if (fromTimer) {
-            {
-                const QSignalBlocker block(FrameScroll);
-                FrameScroll->setValue(0);
-            }
-            FrameScroll_Change();
+    // Without a current direction the strip stays empty; the current frame,
+    // the range anchor and the scroll bar keep their values.
+    if (!CurrentFrameAt(0)) return;
+    const DirectionData& d = Actions[CurAction].Directions[CurDirection];
+    const int count = static_cast<int>(d.Frames.size());
+    ThumbHighlight.assign(count, 0);
+    ThumbLooks.assign(count, ThumbLook::Filled);
+    FrameScroll->setMaximum(count - 1);
+    if (fromTimer) {
+        {
+            const QSignalBlocker block(FrameScroll);
+            FrameScroll->setValue(0);
         }
+        FrameScroll_Change();
     }
     CurFrame = -1;
     SelAnchor = -1;

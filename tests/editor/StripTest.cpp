@@ -147,12 +147,17 @@ TEST_F(EditorTest, DeferredRebuildMergesRequestsAndFollowsTheLastSelection) {
     EXPECT_EQ(SP::CurFrame, -1);
     EXPECT_EQ(Shown(W()), (std::vector<std::pair<int, int>>{{0, 0}}));
 
-    // Selecting an action empties the strip until a direction is chosen.
+    // Selecting an action empties the strip until a direction is chosen; such a
+    // rebuild leaves the current frame and the anchor alone.
     W().Command1_Click();
     W().lstAction_Click(1);
+    SP::CurFrame = 2;
+    SP::SelAnchor = 1;
     WaitForRebuild();
     EXPECT_TRUE(Shown(W()).empty());
     EXPECT_TRUE(W().lblNewFrame->isHidden());
+    EXPECT_EQ(SP::CurFrame, 2);
+    EXPECT_EQ(SP::SelAnchor, 1);
 }
 
 TEST_F(EditorTest, DirectRebuildKeepsTheScrollPosition) {
@@ -168,6 +173,16 @@ TEST_F(EditorTest, DirectRebuildKeepsTheScrollPosition) {
     W().FrameScroll_Change();
     EXPECT_EQ(Shown(W()).front(), (std::pair<int, int>{5, 0}));
     EXPECT_EQ(W().ThumbWidget(6)->Highlight(), 0);
+    // A highlight stays with its thumbnail while the widgets change hands.
+    W().SetThumbHighlight(1, 1);
+    W().SetThumbHighlight(7, 1);
+    W().FrameScroll->setValue(0);
+    EXPECT_EQ(W().ThumbWidget(1)->Highlight(), 1);
+    EXPECT_EQ(W().ThumbWidget(2)->Highlight(), 0);
+    W().FrameScroll->setValue(2);
+    EXPECT_EQ(W().ThumbWidget(7)->Highlight(), 1);
+    EXPECT_EQ(W().ThumbWidget(2)->Highlight(), 0);
+    EXPECT_EQ(W().ThumbWidget(1), nullptr);
     // A timer rebuild goes back to the start.
     W().RequestStripRebuild();
     WaitForRebuild();
