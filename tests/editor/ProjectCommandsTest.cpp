@@ -1,5 +1,6 @@
 // New, Open, Save, Save As and the round trip through a project file.
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QScrollBar>
 
@@ -142,8 +143,9 @@ TEST_F(EditorTest, RoundTripThroughAProjectFile) {
     window->show();
     dialogs.FileAnswers.push_back(sip);
     W().mnuOpen->trigger();
-    EXPECT_EQ(dialogs.FileRequests.back().Title, "Load Sprite Project");
-    EXPECT_EQ(dialogs.FileRequests.back().Filter, Filter("Sprite Image Projects (*.sip)", "*.sip"));
+    ExpectRequest(dialogs.FileRequests.back(), 1, "Load Sprite Project", "*.sip",
+                  Filter("Sprite Image Projects (*.sip)", "*.sip"),
+                  QCoreApplication::applicationDirPath().toStdString(), "sip"); // a new window starts there
     EXPECT_EQ(SP::WorkDir, dir.Path());
     EXPECT_EQ(SP::ProjectFile, "walk.sip");
     EXPECT_EQ(SP::SheetFile, "walk.bmp");
@@ -277,27 +279,12 @@ TEST_F(EditorTest, SaveAsAfterImportAsksBeforeReplacingABitmap) {
     EXPECT_EQ(SP::ProjectFile, "hero.sip");
 }
 
-TEST_F(EditorTest, SaveAsAfterNewProjectRecordsTheNewFolder) {
-    NewProject(WriteSheet("s.bmp", MakePicture(10, 10)));
-    TempDir out;
-    dialogs.FileAnswers.push_back(out / "q.sip");
-    W().mnuSaveAs->trigger();
-    const std::vector<uint8_t> bytes = ReadFileBytes(out / "q.sip");
-    const std::string expect = out.Path() + "s.bmp";
-    ASSERT_GE(bytes.size(), 6 + expect.size());
-    EXPECT_EQ(std::string(bytes.begin() + 6, bytes.begin() + 6 + expect.size()), expect);
-    EXPECT_EQ(ListDir(out.Path()), std::vector<std::string>{"q.sip"}); // the sheet is not copied
-}
-
-TEST(EditorPaths, SplitAtTheLastSlash) {
-    std::string d, f;
-    SplitChosenPath("/a/b/c.sip", d, f);
-    EXPECT_EQ(d, "/a/b/");
-    EXPECT_EQ(f, "c.sip");
-    SplitChosenPath("c.sip", d, f);
-    EXPECT_EQ(d, "");
-    EXPECT_EQ(f, "c.sip");
-    SplitChosenPath("/a/", d, f);
-    EXPECT_EQ(d, "/a/");
-    EXPECT_EQ(f, "");
+TEST_F(EditorTest, OpenOfAPathWithoutFolderStopsBeforeTheReset) {
+    W().Command1_Click();
+    dialogs.FileAnswers.push_back("bare.sip");
+    W().mnuOpen->trigger();
+    EXPECT_EQ(SP::ProjectFile, "bare.sip");
+    EXPECT_EQ(SP::WorkDir, "");
+    EXPECT_EQ(W().lstAction->count(), 1);
+    EXPECT_TRUE(messages.Shown.empty());
 }
