@@ -79,6 +79,17 @@ void Unmap(void* p, size_t mapped) {
     if (old) ::munmap(old, oldLen);
 }
 
+void ReleaseSpare() {
+    void* old = nullptr;
+    size_t oldLen = 0;
+    {
+        std::lock_guard<std::mutex> hold(spareLock);
+        std::swap(old, spare);
+        std::swap(oldLen, spareLen);
+    }
+    if (old) ::munmap(old, oldLen);
+}
+
 void AdviseHuge(void* p, size_t n) {
 #ifdef MADV_HUGEPAGE
     const uintptr_t begin = RoundUp(reinterpret_cast<uintptr_t>(p), Huge);
@@ -107,6 +118,8 @@ void* MapAny(size_t n, size_t& mapped) {
 }
 
 void Unmap(void* p, size_t) { std::free(p); }
+
+void ReleaseSpare() {}
 
 void AdviseHuge(void*, size_t) {}
 

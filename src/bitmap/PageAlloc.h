@@ -18,6 +18,8 @@ void* MapZeroed(size_t n, size_t& mapped);
 // when one sheet replaces another.
 void* MapAny(size_t n, size_t& mapped);
 void Unmap(void* p, size_t mapped);
+// Hands the kept block back to the system.
+void ReleaseSpare();
 
 // Asks for huge pages over the whole 2 MB blocks inside [p, p + n) that have
 // not been touched yet (a hint only; nothing happens where unsupported).

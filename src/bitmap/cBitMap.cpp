@@ -271,25 +271,46 @@ void cBitMap::Stretch(const PixelSurface& Target, int32_t From_X, int32_t From_Y
         cols[static_cast<size_t>(i - i0)] = (sx >= 0 && sx < sheetW) ? static_cast<int32_t>(sx * 3) : -1;
     }
 
-    const uint8_t* pix = Pixels_.data();
-    const uint8_t* maskBits = MaskBits_.data();
-    const uint8_t* spriteBits = SpriteBits_.data();
+    const bool allOnSheet = std::all_of(cols.begin(), cols.end(), [](int32_t c) { return c >= 0; });
+    const size_t n = cols.size();
+    // Source pixels of the visible columns for one sheet row, ready to store
+    // (the mask pair for transparent drawing). Enlarged views repeat rows, so
+    // a line is built once per sheet row.
+    std::vector<uint32_t> line(n), sprite(Trans ? n : 0);
+    int64_t lineRow = -1;
     for (int64_t j = j0; j < j1; ++j) {
-        // top-down sheet row
-        const int64_t sy = From_Y + static_cast<int64_t>(static_cast<uint64_t>(j) * static_cast<uint64_t>(dHeight) / static_cast<uint64_t>(outH));
+        const int64_t sy = From_Y + static_cast<int64_t>(static_cast<uint64_t>(j) * static_cast<uint64_t>(dHeight) /
+                                                         static_cast<uint64_t>(outH)); // top-down sheet row
         if (sy < 0 || sy >= sheetH) continue;
-        const size_t rowOff = static_cast<size_t>(sheetH - 1 - sy) * static_cast<size_t>(Stride_);
-        uint32_t* dst = Target.Bits + (To_Y + j - Target.OriginY) * int64_t{Target.Stride} + (To_X + i0 - Target.OriginX);
-        const uint8_t* src = pix + rowOff;
-        for (size_t k = 0; k < cols.size(); ++k) {
-            const int32_t c = cols[k];
-            if (c < 0) continue;
-            if constexpr (Trans) {
-                const uint32_t m = RowScan::Load24(maskBits + rowOff + c);
-                const uint32_t s = RowScan::Load24(spriteBits + rowOff + c);
-                dst[k] = 0xFF000000u | ((dst[k] & m) ^ s);
+        if (sy != lineRow) {
+            lineRow = sy;
+            const size_t rowOff = static_cast<size_t>(sheetH - 1 - sy) * static_cast<size_t>(Stride_);
+            for (size_t k = 0; k < n; ++k) {
+                const int32_t c = cols[k];
+                if (c < 0) continue;
+                if constexpr (Trans) {
+                    line[k] = RowScan::Load24(MaskBits_.data() + rowOff + c);
+                    sprite[k] = RowScan::Load24(SpriteBits_.data() + rowOff + c);
+                } else {
+                    line[k] = 0xFF000000u | RowScan::Load24(Pixels_.data() + rowOff + c);
+                }
+            }
+        }
+        uint32_t* dst =
+            Target.Bits + (To_Y + j - Target.OriginY) * int64_t{Target.Stride} + (To_X + i0 - Target.OriginX);
+        if constexpr (Trans) {
+            if (allOnSheet) {
+                for (size_t k = 0; k < n; ++k) dst[k] = 0xFF000000u | ((dst[k] & line[k]) ^ sprite[k]);
             } else {
-                dst[k] = 0xFF000000u | RowScan::Load24(src + c);
+                for (size_t k = 0; k < n; ++k)
+                    if (cols[k] >= 0) dst[k] = 0xFF000000u | ((dst[k] & line[k]) ^ sprite[k]);
+            }
+        } else {
+            if (allOnSheet) {
+                std::memcpy(dst, line.data(), n * sizeof(uint32_t));
+            } else {
+                for (size_t k = 0; k < n; ++k)
+                    if (cols[k] >= 0) dst[k] = line[k];
             }
         }
     }
@@ -338,6 +359,18 @@ void cBitMap::GenMask(int32_t FromColor) {
                 continue;
             }
             const size_t stop = std::min(i + 48, rowBytes);
+            if constexpr (Little) {
+                // Two pixels per eight-byte load and store.
+                for (; i < stop && i + 8 <= rowBytes; i += 6) {
+                    const uint64_t v = Load64(s + i);
+                    const uint64_t m0 = (static_cast<uint32_t>(v) & 0xFFFFFF) == key ? 0xFFFFFFu : 0u;
+                    const uint64_t m1 = (static_cast<uint32_t>(v >> 24) & 0xFFFFFF) == key ? 0xFFFFFFu : 0u;
+                    const uint64_t hit = m0 | m1 << 24;
+                    const uint64_t out = v & 0xFFFFFFFFFFFFull & ~hit;
+                    std::memcpy(m + i, &hit, 8);
+                    std::memcpy(sp + i, &out, 8);
+                }
+            }
             for (; i < stop && i + 3 < rowBytes; i += 3) {
                 uint32_t v;
                 std::memcpy(&v, s + i, 4);

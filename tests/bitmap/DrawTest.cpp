@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "bitmap/BitmapHelpers.h"
 #include "bitmap/cBitMap.h"
@@ -242,4 +243,98 @@ TEST_F(Drawing, ThumbnailOfALargeFrame) {
             EXPECT_GE(sy, 4 + y * 512 / 72);
             EXPECT_LT(sy, 4 + (y + 1) * 512 / 72 + 1);
         }
+}
+
+namespace {
+
+// Pixel-at-a-time model of the drawing rule: destination pixel (i, j) of the
+// stretched block shows sheet pixel (From_X + i * dWidth / outW, From_Y + j *
+// dHeight / outH) when that lies on the sheet.
+void ModelDraw(const TestPicture& pic, const TestPicture* mask, GuardedSurface& t, int fx, int fy, int tx, int ty,
+               int dw, int dh, int outW, int outH) {
+    for (int j = 0; j < outH; ++j)
+        for (int i = 0; i < outW; ++i) {
+            const int x = tx + i, y = ty + j;
+            if (x < t.S.OriginX || x >= t.S.OriginX + t.W || y < t.S.OriginY || y >= t.S.OriginY + t.H) continue;
+            const int sx = fx + static_cast<int>(static_cast<int64_t>(i) * dw / outW);
+            const int sy = fy + static_cast<int>(static_cast<int64_t>(j) * dh / outH);
+            if (sx < 0 || sx >= pic.Width || sy < 0 || sy >= pic.Height) continue;
+            uint32_t& d = t.S.Row(y)[x - t.S.OriginX];
+            const uint32_t src = ColorToPixel(pic.At(sx, sy));
+            if (!mask)
+                d = src;
+            else
+                d = mask->At(sx, sy) ? d : src;
+        }
+}
+
+} // namespace
+
+TEST(DrawingModel, RandomBlocksMatchThePixelRule) {
+    TempDir dir;
+    std::mt19937 rng(11);
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE(round);
+        const int w = 1 + static_cast<int>(rng() % 23), h = 1 + static_cast<int>(rng() % 17);
+        TestPicture pic = RunnyPicture(w, h, rng(), 3);
+        for (auto& c : pic.Colors)
+            if (rng() % 5 == 0) c = static_cast<int32_t>(rng() & 0xFFFFFF);
+        const int32_t key = pic.Colors[rng() % pic.Colors.size()];
+        TestPicture isKey = MakePicture(w, h);
+        for (size_t k = 0; k < pic.Colors.size(); ++k) isKey.Colors[k] = pic.Colors[k] == key;
+        cBitMap bm;
+        ASSERT_TRUE(LoadPicture(bm, pic, dir));
+        bm.GenMask(key);
+
+        const int fx = static_cast<int>(rng() % (w + 6)) - 3, fy = static_cast<int>(rng() % (h + 6)) - 3;
+        const int dw = 1 + static_cast<int>(rng() % (w + 3)), dh = 1 + static_cast<int>(rng() % (h + 3));
+        const double scales[] = {0.3, 0.5, 1.0, 1.5, 2.0, 3.0, 7.25, 10.0};
+        const double xs = scales[rng() % 8], ys = scales[rng() % 8];
+        const int outW = static_cast<int>(std::nearbyint(dw * xs)), outH = static_cast<int>(std::nearbyint(dh * ys));
+        const int ox = static_cast<int>(rng() % 9) - 4, oy = static_cast<int>(rng() % 9) - 4;
+        const int tx = ox + static_cast<int>(rng() % 21) - 10, ty = oy + static_cast<int>(rng() % 21) - 10;
+        for (bool trans : {false, true}) {
+            GuardedSurface got(25, 19, 0xFF445566u, ox, oy), want(25, 19, 0xFF445566u, ox, oy);
+            if (trans)
+                bm.DrawTrans(got.S, fx, fy, tx, ty, dw, dh, xs, ys);
+            else
+                bm.DrawTo(got.S, fx, fy, tx, ty, dw, dh, xs, ys);
+            ModelDraw(pic, trans ? &isKey : nullptr, want, fx, fy, tx, ty, dw, dh, outW, outH);
+            EXPECT_EQ(got.Store, want.Store) << "trans " << trans;
+        }
+    }
+}
+
+TEST(DrawingModel, MaskMatchesAPixelAtATimeRule) {
+    TempDir dir;
+    std::mt19937 rng(5);
+    for (int w : {1, 2, 3, 5, 6, 7, 15, 16, 17, 33, 100}) {
+        for (int palette : {1, 2, 6}) {
+            SCOPED_TRACE(std::to_string(w) + " palette " + std::to_string(palette));
+            TestPicture pic = RunnyPicture(w, 9, rng(), palette);
+            for (auto& c : pic.Colors)
+                if (rng() % 7 == 0) c ^= 1 << (rng() % 24); // near misses of every byte
+            const int32_t key = pic.Colors[rng() % pic.Colors.size()];
+            cBitMap bm;
+            ASSERT_TRUE(LoadPicture(bm, pic, dir));
+            bm.GenMask(key);
+            for (int y = 0; y < 9; ++y) {
+                const size_t row = static_cast<size_t>(8 - y) * bm.Stride();
+                for (int x = 0; x < w; ++x) {
+                    const bool hit = pic.At(x, y) == key;
+                    const uint32_t c = static_cast<uint32_t>(pic.At(x, y));
+                    const uint8_t bgr[3] = {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                                            static_cast<uint8_t>(c)};
+                    for (int k = 0; k < 3; ++k) {
+                        ASSERT_EQ(bm.MaskBits().data()[row + 3 * x + k], hit ? 0xFF : 0) << x << "," << y;
+                        ASSERT_EQ(bm.SpriteBits().data()[row + 3 * x + k], hit ? 0 : bgr[k]) << x << "," << y;
+                    }
+                }
+                for (int b = 3 * w; b < bm.Stride(); ++b) {
+                    ASSERT_EQ(bm.MaskBits().data()[row + b], 0);
+                    ASSERT_EQ(bm.SpriteBits().data()[row + b], 0);
+                }
+            }
+        }
+    }
 }
