@@ -218,40 +218,17 @@ TEST_F(EditorTest, OpenLoadsTheSheetWhereTheSearchFoundIt) {
     EXPECT_EQ(W().Picture1->PixelAt(128, 128), PositionColor(0, 0));
 }
 
-TEST_F(EditorTest, SaveAsAfterImportSavesTheSheetBesideTheProject) {
-    // Make a SIF file from a loaded sheet, then import it into a fresh program.
+TEST_F(EditorTest, SaveAsAfterImportSavesTheSheetAndAsksBeforeReplacingOne) {
     NewProject(WriteSheet("src.bmp", PositionSheet(40, 30)));
-    const std::string sif = dir / "hero.sif";
+    const std::string sif = dir / "x.sif";
     ASSERT_TRUE(SP::WriteSIF(sif, 5, 1, 1));
     SP::SheetFile.clear();
     dialogs.FileAnswers.push_back(sif);
     W().mnuImportSIF->trigger();
     ASSERT_TRUE(SP::Sheet.Loaded());
-
-    TempDir out;
-    dialogs.FileAnswers.push_back(out / "hero.sip");
-    W().mnuSaveAs->trigger();
-    EXPECT_TRUE(messages.Shown.empty());
-    EXPECT_EQ(SP::SheetFile, "hero.bmp");
-    EXPECT_EQ(SP::WorkDir, out.Path());
-    EXPECT_EQ(ListDir(out.Path()), (std::vector<std::string>{"hero.bmp", "hero.sip"}));
-    const std::vector<uint8_t> bmp = ReadFileBytes(out / "hero.bmp");
-    ASSERT_EQ(bmp.size(), 54u + 120u * 30u);
-    // Bottom-left pixel first, blue-green-red: sheet pixel (0, 29).
-    EXPECT_EQ(bmp[54], 0x40);
-    EXPECT_EQ(bmp[55], 29);
-    EXPECT_EQ(bmp[56], 0);
-}
-
-TEST_F(EditorTest, SaveAsAfterImportAsksBeforeReplacingABitmap) {
-    NewProject(WriteSheet("src.bmp", PositionSheet(8, 8)));
-    const std::string sif = dir / "x.sif";
-    ASSERT_TRUE(SP::WriteSIF(sif, 5, 0, 0));
-    SP::SheetFile.clear();
-    dialogs.FileAnswers.push_back(sif);
-    W().mnuImportSIF->trigger();
     const std::string workDir = SP::WorkDir;
 
+    // A bitmap of the derived name exists: No writes nothing and changes nothing.
     TempDir out;
     const std::vector<uint8_t> old = {1, 2, 3};
     WriteFileBytes(out / "hero.bmp", old);
@@ -263,20 +240,32 @@ TEST_F(EditorTest, SaveAsAfterImportAsksBeforeReplacingABitmap) {
     EXPECT_EQ(messages.Shown[0].Title, "Hold up!");
     EXPECT_EQ(messages.Shown[0].Buttons, MsgButtons::YesNo);
     EXPECT_EQ(messages.Shown[0].Icon, MsgIcon::Question);
-    // No: nothing written, nothing changed.
     EXPECT_EQ(ReadFileBytes(out / "hero.bmp"), old);
     EXPECT_FALSE(FileExists(out / "hero.sip"));
     EXPECT_EQ(SP::WorkDir, workDir);
     EXPECT_EQ(SP::ProjectFile, "");
     EXPECT_EQ(SP::SheetFile, "");
 
-    // Yes: both written.
+    // Yes: the sheet goes beside the project under the project's name.
     messages.Answers.push_back(MsgAnswer::Yes);
     dialogs.FileAnswers.push_back(out / "hero.sip");
     W().mnuSaveAs->trigger();
-    EXPECT_EQ(ReadFileBytes(out / "hero.bmp").size(), 54u + 24u * 8u);
-    EXPECT_TRUE(FileExists(out / "hero.sip"));
+    EXPECT_EQ(SP::SheetFile, "hero.bmp");
     EXPECT_EQ(SP::ProjectFile, "hero.sip");
+    EXPECT_EQ(SP::WorkDir, out.Path());
+    EXPECT_EQ(ListDir(out.Path()), (std::vector<std::string>{"hero.bmp", "hero.sip"}));
+    const std::vector<uint8_t> bmp = ReadFileBytes(out / "hero.bmp");
+    ASSERT_EQ(bmp.size(), 54u + 120u * 30u);
+    // Bottom-left pixel first, blue-green-red: sheet pixel (0, 29).
+    EXPECT_EQ(std::vector<uint8_t>(bmp.begin() + 54, bmp.begin() + 57), (std::vector<uint8_t>{0x40, 29, 0}));
+
+    // Without an existing bitmap nothing is asked.
+    SP::SheetFile.clear();
+    TempDir fresh;
+    dialogs.FileAnswers.push_back(fresh / "v.sip");
+    W().mnuSaveAs->trigger();
+    EXPECT_EQ(messages.Shown.size(), 2u); // the two questions above
+    EXPECT_EQ(ListDir(fresh.Path()), (std::vector<std::string>{"v.bmp", "v.sip"}));
 }
 
 TEST_F(EditorTest, OpenOfAPathWithoutFolderStopsBeforeTheReset) {

@@ -3,6 +3,7 @@
 #include <QScrollBar>
 
 #include "EditorFixture.h"
+#include "sif/SifFile.h"
 
 namespace SP = SpriteProject;
 
@@ -108,41 +109,29 @@ TEST_F(EditorTest, ImportOfABadFileReportsTwiceAndLeavesTheReset) {
 TEST_F(EditorTest, ImportOfADamagedFileKeepsTheProjectOfTheReset) {
     NewProject(WriteSheet("s.bmp", PositionSheet(40, 40)));
     for (int i = 0; i < 4; ++i) W().Command1_Click();
-    const std::string sif = dir / "d.sif";
-    dialogs.FileAnswers.push_back(sif);
-    W().mnuCompress_Click(1); // image stored plainly
-    W().mnuExportSIF[5]->trigger();
-    std::vector<uint8_t> bytes = ReadFileBytes(sif);
-    // Cut the file inside its image stream, and separately flip a coded byte.
-    std::vector<uint8_t> cut(bytes.begin(), bytes.end() - 10);
-    WriteFileBytes(sif, cut);
-    SP::MaskColor = 0x010203;
-    dialogs.FileAnswers.push_back(sif);
-    W().mnuImportSIF->trigger();
-    ASSERT_EQ(messages.Shown.size(), 2u);
-    EXPECT_EQ(messages.Shown[1].Text, "SIF import aborted.");
-    EXPECT_EQ(SP::Actions.size(), 1u);
-    EXPECT_EQ(SP::MaskColor, 0x010203);
-    EXPECT_EQ(W().lstAction->count(), 0);
-    EXPECT_FALSE(SP::Sheet.Loaded());
-
-    // A checksum error in the coded structure block ends the same way.
-    dialogs.FileAnswers.clear();
-    NewProject(WriteSheet("t.bmp", PositionSheet(40, 40)));
-    for (int i = 0; i < 4; ++i) W().Command1_Click();
-    W().mnuCompress_Click(1); // both options on again
-    dialogs.FileAnswers.push_back(sif);
-    W().mnuExportSIF[4]->trigger();
-    bytes = ReadFileBytes(sif);
-    ASSERT_GT(bytes.size(), 20u);
-    ASSERT_EQ(bytes[3], 3);
+    const std::string cut = dir / "cut.sif", flipped = dir / "flipped.sif";
+    ASSERT_TRUE(SP::WriteSIF(cut, 5, 1, 0));
+    ASSERT_TRUE(SP::WriteSIF(flipped, 4, 1, 1));
+    // One file ends inside its image stream; the other has a coded structure
+    // block that no longer matches its checksum.
+    std::vector<uint8_t> bytes = ReadFileBytes(cut);
+    WriteFileBytes(cut, std::vector<uint8_t>(bytes.begin(), bytes.end() - 10));
+    bytes = ReadFileBytes(flipped);
     bytes[14] ^= 0x5A;
-    WriteFileBytes(sif, bytes);
-    messages.Shown.clear();
-    dialogs.FileAnswers.push_back(sif);
-    W().mnuImportSIF->trigger();
-    ASSERT_GE(messages.Shown.size(), 2u);
-    EXPECT_EQ(messages.Shown.back().Text, "SIF import aborted.");
-    EXPECT_EQ(SP::Actions.size(), 1u);
-    EXPECT_EQ(W().lstAction->count(), 0);
+    WriteFileBytes(flipped, bytes);
+
+    for (const std::string& path : {cut, flipped}) {
+        SCOPED_TRACE(path);
+        messages.Shown.clear();
+        SP::MaskColor = 0x010203;
+        dialogs.FileAnswers.push_back(path);
+        W().mnuImportSIF->trigger();
+        ASSERT_GE(messages.Shown.size(), 2u);
+        EXPECT_EQ(messages.Shown.back().Text, "SIF import aborted.");
+        EXPECT_EQ(SP::Actions.size(), 1u);
+        EXPECT_EQ(SP::Actions[0].Directions.size(), 1u);
+        EXPECT_EQ(SP::MaskColor, 0x010203);
+        EXPECT_EQ(W().lstAction->count(), 0);
+        EXPECT_FALSE(SP::Sheet.Loaded());
+    }
 }
