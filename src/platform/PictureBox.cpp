@@ -250,8 +250,8 @@ void PictureBox::Draw(const std::function<void(const PixelSurface&)>& op, const 
     Op o;
     o.kind = Op::Kind::Draw;
     o.fn = op;
-    o.bounds = bounds.normalized();
-    if (!bounds.isValid()) o.bounds = QRect();
+    const QRect b = bounds.normalized();
+    o.bounds = b.isValid() ? b : QRect(); // empty: anywhere
     d_->Record(std::move(o));
 }
 
