@@ -24,7 +24,9 @@ void Form1::mnuExportSIF_Click(int Index) {
     if (path.empty()) return;
     const uint8_t structure = mnuCompress[0]->isChecked() ? 1 : 0;
     const uint8_t image = mnuCompress[1]->isChecked() ? 1 : 0;
-    WriteSIF(path, static_cast<uint8_t>(Index), structure, image);
+    // Anything that is not a byte is no depth mode: pass 0, which the writer refuses.
+    const uint8_t mode = Index >= 0 && Index <= 255 ? static_cast<uint8_t>(Index) : 0;
+    WriteSIF(path, mode, structure, image);
 }
 
 void Form1::mnuCompress_Click(int Index) {

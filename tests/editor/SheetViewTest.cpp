@@ -45,8 +45,6 @@ TEST_F(EditorTest, SetupPlacesTheCentreAtTheSmallestPositionForTheZoom) {
     const std::string big = WriteSheet("big.bmp", PositionSheet(200, 150));
     const std::pair<int, int> cases[] = {{2, 64}, {3, 43}, {10, 13}};
     for (auto [zoom, centre] : cases) {
-        W().HScroll1->setValue(zoom);
-        W().SetupSheetView(); // on the empty sheet of the reset: still clamped
         NewProject(big);      // the reset sets zoom 2
         W().HScroll1->setValue(zoom);
         W().SetupSheetView();

@@ -44,6 +44,14 @@ TEST_F(EditorTest, ExportWritesTheChosenModeAndFlags) {
     W().mnuExportSIF[2]->trigger();
     EXPECT_EQ(ReadFileBytes(sif)[3], 3);
     EXPECT_TRUE(messages.Shown.empty());
+
+    // No depth mode 3 (nor any other number) exists: refused, nothing written.
+    for (int bad : {3, 300}) {
+        dialogs.FileAnswers.push_back(dir / "bad.sif");
+        W().mnuExportSIF_Click(bad);
+    }
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>(2, "Invalid bit depth mode specified."));
+    EXPECT_FALSE(FileExists(dir / "bad.sif"));
 }
 
 TEST_F(EditorTest, ImportRebuildsTheProjectAndShowsTheSheet) {
