@@ -56,13 +56,18 @@ public:
     static constexpr int32_t MaxSide = 32767;
 
     // Loads a 24-bit BMP (FromFile empty: the file last named). Reports a missing
-    // file ("Whoops"), a file it cannot use ("*yawn*") and a damaged one; a
-    // refused load leaves the previous picture whole. Returns true when loaded.
+    // file ("Whoops"), a file it cannot use ("*yawn*": not 24-bit, compressed,
+    // or a side of 0 or over MaxSide) and a damaged one ("Whoops"); a refused
+    // load empties FileName and leaves the previous picture whole. Rows are read
+    // at bfOffBits after an info header of any size from 40 bytes; top-down
+    // files are stored bottom-up like the rest, and the stored header always
+    // describes the buffer (biSize 40, positive biHeight). Returns true when loaded.
     bool LoadBMP(const std::string& FromFile = "");
 
     // Writes the picture as a BMP file (ToFile empty: asks "Hold up!" before
     // overwriting the file last loaded). Written through a temporary file, so a
-    // failure leaves an existing file untouched. Returns true when written.
+    // failure ("Whoops") leaves an existing file untouched. Without pixels it
+    // does nothing. Returns true when written.
     bool Save(const std::string& ToFile = "");
 
     int32_t Width() const { return Header_.biWidth; }
@@ -71,8 +76,10 @@ public:
     // Copies the dWidth x dHeight block whose top-left sheet pixel (top-down
     // coordinates) is (From_X, From_Y) to (To_X, To_Y) of the target, stretched
     // to round(dWidth * XScale) x round(dHeight * YScale), halves to even.
-    // Enlarging repeats pixels. Parts of the block outside the sheet, and
-    // everything outside the target, are left untouched.
+    // Enlarging repeats pixels, reducing samples the nearest ones. Parts of the
+    // block outside the sheet, and everything outside the target, are left
+    // untouched. Nothing is drawn for sizes or scales of 0 or less, or before a
+    // picture is held.
     void DrawTo(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X, int32_t To_Y,
                 int32_t dWidth, int32_t dHeight, double XScale, double YScale) const;
     // Same geometry; target = (target AND mask) XOR sprite.

@@ -96,11 +96,11 @@ TEST(BitmapLoad, TopDownAndLargeHeaderFilesLoadAsUsualSurfaces) {
     const std::vector<uint8_t> plain = MakeBmp24(pic);
 
     // Top-down: negative height, top row first.
-    std::vector<uint8_t> topDown(plain.begin(), plain.begin() + 54);
+    std::vector<uint8_t> topDown = plain;
     PutU32At(topDown, 22, static_cast<uint32_t>(-4));
     for (int y = 0; y < 4; ++y) {
         auto row = plain.begin() + 54 + (3 - y) * 16;
-        topDown.insert(topDown.end(), row, row + 16);
+        std::copy(row, row + 16, topDown.begin() + 54 + y * 16);
     }
     WriteFileBytes(dir / "td.bmp", topDown);
 
@@ -110,7 +110,9 @@ TEST(BitmapLoad, TopDownAndLargeHeaderFilesLoadAsUsualSurfaces) {
     big.resize(14 + 124, 0x5A);
     big.resize(14 + 124 + 10, 0xEE);
     PutU32At(big, 10, static_cast<uint32_t>(big.size()));
-    big.insert(big.end(), plain.begin() + 54, plain.end());
+    const size_t rowsAt = big.size();
+    big.resize(rowsAt + plain.size() - 54);
+    std::copy(plain.begin() + 54, plain.end(), big.begin() + static_cast<std::ptrdiff_t>(rowsAt));
     WriteFileBytes(dir / "v5.bmp", big);
 
     for (const char* name : {"td.bmp", "v5.bmp"}) {
