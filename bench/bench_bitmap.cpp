@@ -29,7 +29,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
 
 // ---- scratch files -------------------------------------------------------
 
@@ -62,7 +64,8 @@ enum class Kind { Sprites, Noise };
 // holding a few flat-coloured rectangles; or noise.
 void RowOf(Kind kind, int w, int y, uint8_t* row, std::mt19937& rng) {
     if (kind == Kind::Noise) {
-        for (int b = 0; b < 3 * w; ++b) row[b] = static_cast<uint8_t>(rng());
+        for (int b = 0; b < 3 * w; ++b)
+            row[b] = static_cast<uint8_t>(rng());
         return;
     }
     for (int x = 0; x < w; ++x) {
@@ -72,7 +75,8 @@ void RowOf(Kind kind, int w, int y, uint8_t* row, std::mt19937& rng) {
         for (int k = 0; k < 3; ++k) {
             const uint32_t h = cell ^ (0x9E3779B9u * (k + 1));
             const int x0 = 4 + static_cast<int>(h % 24), y0 = 4 + static_cast<int>((h >> 5) % 24);
-            const int x1 = x0 + 8 + static_cast<int>((h >> 10) % 28), y1 = y0 + 8 + static_cast<int>((h >> 15) % 28);
+            const int x1 = x0 + 8 + static_cast<int>((h >> 10) % 28),
+                      y1 = y0 + 8 + static_cast<int>((h >> 15) % 28);
             if (cx >= x0 && cx < x1 && cy >= y0 && cy < y1) c = (h >> 8) & 0xFFFFFF;
         }
         row[3 * x] = static_cast<uint8_t>(c);
@@ -83,14 +87,15 @@ void RowOf(Kind kind, int w, int y, uint8_t* row, std::mt19937& rng) {
 
 // Writes a bottom-up 24-bit BMP file of w x h pixels, row by row.
 std::string SheetFile(Kind kind, int w, int h) {
-    const std::string path =
-        Dir() / ((kind == Kind::Noise ? "noise" : "sprites") + std::to_string(w) + "x" + std::to_string(h) + ".bmp");
+    const std::string path = Dir() / ((kind == Kind::Noise ? "noise" : "sprites") + std::to_string(w) + "x" +
+                                      std::to_string(h) + ".bmp");
     if (std::filesystem::exists(path)) return path;
     const uint32_t stride = ((w * 24 + 31) / 32) * 4;
     const uint32_t image = stride * static_cast<uint32_t>(h);
     uint8_t head[54] = {'B', 'M'};
     auto put32 = [&](int at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) head[at + i] = static_cast<uint8_t>(v >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            head[at + i] = static_cast<uint8_t>(v >> (8 * i));
     };
     put32(2, 54 + image);
     put32(10, 54);
@@ -167,11 +172,12 @@ void Report(benchmark::State& state, const std::string& what, const Ratios& r, d
     state.counters["ratio_cpu"] = r.cpu;
     state.counters["goal"] = goal;
     char line[512];
-    std::snprintf(line, sizeof line,
-                  "%-56s ratio %6.3f  goal >= %.2f  %-7s (%s; wall %.3f, cpu %.3f; subject %.2f ms, peer %.2f ms%s)",
-                  what.c_str(), judged, goal, judged >= goal ? "met" : "NOT MET", byWall ? "by wall" : "by cpu", r.wall,
-                  r.cpu, (byWall ? r.subjectWall : r.subjectCpu) * 1e3, (byWall ? r.peerWall : r.peerCpu) * 1e3,
-                  extra.c_str());
+    std::snprintf(
+        line, sizeof line,
+        "%-56s ratio %6.3f  goal >= %.2f  %-7s (%s; wall %.3f, cpu %.3f; subject %.2f ms, peer %.2f ms%s)",
+        what.c_str(), judged, goal, judged >= goal ? "met" : "NOT MET", byWall ? "by wall" : "by cpu", r.wall,
+        r.cpu, (byWall ? r.subjectWall : r.subjectCpu) * 1e3, (byWall ? r.peerWall : r.peerCpu) * 1e3,
+        extra.c_str());
     AddSummary(what, line);
 }
 
@@ -281,7 +287,8 @@ void BM_SaveBMP_8192(benchmark::State& state) {
     fresh.peerWall -= warmEach;
     fresh.wall = fresh.peerWall / fresh.subjectWall;
     char extra[128];
-    std::snprintf(extra, sizeof extra, "; against fread into memory in place: %.3f", warmEach / fresh.subjectWall);
+    std::snprintf(extra, sizeof extra, "; against fread into memory in place: %.3f",
+                  warmEach / fresh.subjectWall);
     Report(state, "Save 8192x8192 (temp file, fsync, rename) vs fread", fresh, 0.4, true, extra);
 }
 
@@ -305,7 +312,8 @@ void BM_ToRLE(benchmark::State& state, Kind kind, double goal) {
         });
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * n));
     state.counters["stream_MB"] = static_cast<double>(streamBytes) / 1e6;
-    Report(state, std::string("ToRLE(5) 4096x4096 ") + (kind == Kind::Noise ? "noise" : "sprites") + " vs memcpy", r,
+    Report(state,
+           std::string("ToRLE(5) 4096x4096 ") + (kind == Kind::Noise ? "noise" : "sprites") + " vs memcpy", r,
            goal, false);
 }
 
@@ -326,7 +334,8 @@ void BM_FromRLE(benchmark::State& state, Kind kind, double goal) {
             benchmark::ClobberMemory();
         });
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * n));
-    Report(state, std::string("FromRLE(5) 4096x4096 ") + (kind == Kind::Noise ? "noise" : "sprites") + " vs memcpy",
+    Report(state,
+           std::string("FromRLE(5) 4096x4096 ") + (kind == Kind::Noise ? "noise" : "sprites") + " vs memcpy",
            r, goal, false);
 }
 
@@ -429,9 +438,10 @@ void DrawCase(benchmark::State& state, const std::string& what, int targetSide, 
     state.counters["ms_wall"] = wallMs;
     state.counters["ms_cpu"] = cpuMs;
     char line[512];
-    std::snprintf(line, sizeof line, "%-56s ratio %6.3f  goal >= 1.00  %-7s (0.3 ms / wall time; wall %.4f ms, cpu %.4f ms)",
-                  (what + " under 0.3 ms").c_str(), 0.3 / wallMs, 0.3 / wallMs >= 1.0 ? "met" : "NOT MET", wallMs,
-                  cpuMs);
+    std::snprintf(line, sizeof line,
+                  "%-56s ratio %6.3f  goal >= 1.00  %-7s (0.3 ms / wall time; wall %.4f ms, cpu %.4f ms)",
+                  (what + " under 0.3 ms").c_str(), 0.3 / wallMs, 0.3 / wallMs >= 1.0 ? "met" : "NOT MET",
+                  wallMs, cpuMs);
     AddSummary(what, line);
 }
 
@@ -521,9 +531,11 @@ void BM_PeakMemory(benchmark::State& state) {
     state.counters["limit"] = 3.5;
     char line[256];
     std::snprintf(line, sizeof line, "%-56s ratio %6.3f  goal <= 3.50  %s",
-                  "Peak RSS growth, 8192x8192 loaded + masked / pixel bytes", ratio, ratio <= 3.5 ? "met" : "NOT MET");
+                  "Peak RSS growth, 8192x8192 loaded + masked / pixel bytes", ratio,
+                  ratio <= 3.5 ? "met" : "NOT MET");
     AddSummary("peak", line);
-    std::snprintf(line, sizeof line, "%-56s ratio %6.3f  goal >= 0.75  %-7s (by wall; load %.1f ms, fread %.1f ms)",
+    std::snprintf(line, sizeof line,
+                  "%-56s ratio %6.3f  goal >= 0.75  %-7s (by wall; load %.1f ms, fread %.1f ms)",
                   "First LoadBMP 8192x8192 in a fresh process vs fread", firstFread / firstLoad,
                   firstFread / firstLoad >= 0.75 ? "met" : "NOT MET", firstLoad * 1e3, firstFread * 1e3);
     AddSummary("first load", line);
@@ -551,7 +563,9 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::printf("\nbench_bitmap summary (ratio = subject throughput / peer throughput, both timed in the same iterations):\n");
-    for (const auto& entry : Summary()) std::printf("  %s\n", entry.second.c_str());
+    std::printf("\nbench_bitmap summary (ratio = subject throughput / peer throughput, both timed in the "
+                "same iterations):\n");
+    for (const auto& entry : Summary())
+        std::printf("  %s\n", entry.second.c_str());
     return 0;
 }

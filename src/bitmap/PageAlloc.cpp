@@ -15,7 +15,9 @@ namespace PageAlloc {
 
 namespace {
 constexpr size_t Huge = size_t{2} << 20;
-uintptr_t RoundUp(uintptr_t v, size_t to) { return (v + to - 1) & ~static_cast<uintptr_t>(to - 1); }
+uintptr_t RoundUp(uintptr_t v, size_t to) {
+    return (v + to - 1) & ~static_cast<uintptr_t>(to - 1);
+}
 } // namespace
 
 #if CELWRIGHT_HAVE_MMAP
@@ -117,7 +119,9 @@ void* MapAny(size_t n, size_t& mapped) {
     return p;
 }
 
-void Unmap(void* p, size_t) { std::free(p); }
+void Unmap(void* p, size_t) {
+    std::free(p);
+}
 
 void ReleaseSpare() {}
 

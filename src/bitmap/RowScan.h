@@ -17,7 +17,8 @@ inline uint64_t Load64(const uint8_t* p) {
 }
 
 inline uint32_t Load24(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16);
 }
 
 // Position of the first differing byte in memory order, given the XOR of two

@@ -53,7 +53,8 @@ public:
         if (n > v_.size() - pos_) {
             const size_t oldCap = v_.capacity();
             v_.resize(std::max(v_.size() + 65536, pos_ + n));
-            if (v_.capacity() != oldCap) PageAlloc::AdviseHuge(v_.data() + v_.size(), v_.capacity() - v_.size());
+            if (v_.capacity() != oldCap)
+                PageAlloc::AdviseHuge(v_.data() + v_.size(), v_.capacity() - v_.size());
         }
         return v_.data() + pos_;
     }
@@ -159,7 +160,8 @@ std::vector<uint8_t> EncodeRuns(const uint8_t* pixels, int32_t width, int32_t he
             count = static_cast<uint32_t>(n % MaxCount);
             uint8_t rec[Rec];
             Mode::Put(rec, MaxCount, cur);
-            for (uint64_t k = 0; k < full; ++k, o += Rec) std::memcpy(o, rec, Rec);
+            for (uint64_t k = 0; k < full; ++k, o += Rec)
+                std::memcpy(o, rec, Rec);
         }
         out.Advance(o);
     }
@@ -187,7 +189,8 @@ public:
     // fourth byte landing on the next pixel, which is written after it.
     bool Quick(uint64_t n, uint32_t pixel) {
         if (n >= 16 || n >= left_) return false;
-        for (uint64_t k = 0; k < n; ++k, dst_ += 3) std::memcpy(dst_, &pixel, 4);
+        for (uint64_t k = 0; k < n; ++k, dst_ += 3)
+            std::memcpy(dst_, &pixel, 4);
         left_ -= static_cast<size_t>(n);
         return true;
     }
@@ -237,7 +240,8 @@ private:
             }
             return;
         }
-        for (; k != 0; --k, dst += 3) std::memcpy(dst, px, 3);
+        for (; k != 0; --k, dst += 3)
+            std::memcpy(dst, px, 3);
     }
 
     uint8_t* row_;
@@ -248,8 +252,7 @@ private:
     int32_t rowsLeft_;
 };
 
-template <size_t N>
-inline bool SameValue(const uint8_t* a, const uint8_t* b) {
+template <size_t N> inline bool SameValue(const uint8_t* a, const uint8_t* b) {
     for (size_t k = 0; k < N; ++k)
         if (a[k] != b[k]) return false;
     return true;
@@ -278,18 +281,25 @@ void DecodeRuns(const std::vector<uint8_t>& data, Painter& painter, Decode decod
     }
 }
 
-uint8_t Full(uint8_t c) { return c >= 0xF8 ? 0xFF : c; }
+uint8_t Full(uint8_t c) {
+    return c >= 0xF8 ? 0xFF : c;
+}
 
 } // namespace
 
 std::vector<uint8_t> cBitMap::ToRLE(uint8_t iType) const {
     if (!Loaded_ || Pixels_.empty()) return {};
     switch (iType) {
-    case 1: return PackBW();
-    case 2: return RLEGrey();
-    case 4: return RLE16();
-    case 5: return RLE24();
-    default: return {};
+    case 1:
+        return PackBW();
+    case 2:
+        return RLEGrey();
+    case 4:
+        return RLE16();
+    case 5:
+        return RLE24();
+    default:
+        return {};
     }
 }
 
@@ -314,17 +324,20 @@ std::vector<uint8_t> cBitMap::PackBW() const {
     std::vector<uint8_t> out(static_cast<size_t>(pixels / 8 + 1), 0);
     uint64_t bit = 0;
     ForEachRun(Pixels_.data(), Header_.biWidth, Header_.biHeight, Stride_, [&](uint32_t c, uint64_t n) {
-        const uint8_t g = GreyOf(static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c));
+        const uint8_t g =
+            GreyOf(static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c));
         if (g < 128) {
             bit += n;
             return;
         }
-        for (; n != 0 && bit % 8 != 0; --n, ++bit) out[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+        for (; n != 0 && bit % 8 != 0; --n, ++bit)
+            out[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
         const uint64_t bytes = n / 8;
         std::memset(out.data() + bit / 8, 0xFF, static_cast<size_t>(bytes));
         bit += bytes * 8;
         n -= bytes * 8;
-        for (; n != 0; --n, ++bit) out[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+        for (; n != 0; --n, ++bit)
+            out[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
     });
     return out;
 }
@@ -358,7 +371,8 @@ bool cBitMap::FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t /*Ma
                 painter.Paint(8, byte ? white : black);
                 continue;
             }
-            for (int k = 0; k < 8; ++k) painter.Paint(1, ((byte >> k) & 1) ? white : black);
+            for (int k = 0; k < 8; ++k)
+                painter.Paint(1, ((byte >> k) & 1) ? white : black);
         }
         break;
     }

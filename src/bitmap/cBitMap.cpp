@@ -3,6 +3,7 @@
 #include "bitmap/cBitMap.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -55,20 +56,27 @@ constexpr uint32_t InfoHeaderBytes = 40;
 constexpr size_t HeadersBytes = FileHeaderBytes + InfoHeaderBytes;
 
 // Bytes per 24-bit row, rounded up to a multiple of 4 (width <= MaxSide, no overflow).
-int32_t StrideFor(int32_t width) { return ((24 * width + 31) / 32) * 4; }
-int16_t RowPadFor(int32_t width) { return static_cast<int16_t>(StrideFor(width) - (24 * width + 7) / 8); }
+int32_t StrideFor(int32_t width) {
+    return ((24 * width + 31) / 32) * 4;
+}
+int16_t RowPadFor(int32_t width) {
+    return static_cast<int16_t>(StrideFor(width) - (24 * width + 7) / 8);
+}
 
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t GetU16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t GetU32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 void PutU16(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v);
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 void PutU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 BitmapInfoHeader ParseInfoHeader(const uint8_t* p) {
@@ -106,7 +114,9 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-bool ReadFully(std::FILE* f, uint8_t* dst, size_t n) { return std::fread(dst, 1, n, f) == n; }
+bool ReadFully(std::FILE* f, uint8_t* dst, size_t n) {
+    return std::fread(dst, 1, n, f) == n;
+}
 
 // Nearest integer, an exact half going to the even neighbour; NaN gives 0 and
 // values are capped far beyond any drawable size so later products stay exact.
@@ -135,7 +145,8 @@ bool cBitMap::LoadBMP(const std::string& FromFile) {
         return refuse(path + "\n\n" + "This file is damaged or incomplete.", MsgIcon::Critical, "Whoops");
     };
 
-    if (!IsNormalFile(path)) return refuse(path + "\n\n" + "This file does not exist.", MsgIcon::Critical, "Whoops");
+    if (!IsNormalFile(path))
+        return refuse(path + "\n\n" + "This file does not exist.", MsgIcon::Critical, "Whoops");
 
     FilePtr file(std::fopen(path.c_str(), "rb"));
     struct stat st {};
@@ -151,7 +162,8 @@ bool cBitMap::LoadBMP(const std::string& FromFile) {
     // Anything but an uncompressed 24-bit picture with at least the usual info
     // header is a format this program does not read.
     if (h.biSize < InfoHeaderBytes || h.biBitCount != 24 || h.biCompression != 0)
-        return refuse("Brovik is lazy. Only 24 bit\nbitmap images are supported.", MsgIcon::Information, "*yawn*");
+        return refuse("Brovik is lazy. Only 24 bit\nbitmap images are supported.", MsgIcon::Information,
+                      "*yawn*");
 
     // A negative height marks rows stored top row first.
     const bool topDown = h.biHeight < 0;
@@ -167,8 +179,8 @@ bool cBitMap::LoadBMP(const std::string& FromFile) {
     const uint64_t imageBytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(rows);
     // The pixel rows start at bfOffBits, which must lie past the headers, and
     // every row must be in the file before anything is allocated.
-    if (static_cast<uint64_t>(FileHeaderBytes) + h.biSize > fileSize || offBits < FileHeaderBytes + h.biSize ||
-        static_cast<uint64_t>(offBits) + imageBytes > fileSize)
+    if (static_cast<uint64_t>(FileHeaderBytes) + h.biSize > fileSize ||
+        offBits < FileHeaderBytes + h.biSize || static_cast<uint64_t>(offBits) + imageBytes > fileSize)
         return damaged();
 
     ByteBuffer pixels = ByteBuffer::Uninitialized(imageBytes);
@@ -193,7 +205,8 @@ bool cBitMap::LoadBMP(const std::string& FromFile) {
     const int16_t pad = RowPadFor(width);
     if (pad > 0) {
         for (int32_t y = 0; y < rows; ++y)
-            std::memset(pixels.data() + static_cast<size_t>(y) * stride + (stride - pad), 0, static_cast<size_t>(pad));
+            std::memset(pixels.data() + static_cast<size_t>(y) * stride + (stride - pad), 0,
+                        static_cast<size_t>(pad));
     }
 
     // The stored header always describes the buffer as held: the usual 40-byte
@@ -216,8 +229,8 @@ bool cBitMap::Save(const std::string& ToFile) {
     std::string target = ToFile;
     if (target.empty()) {
         if (FileName_.empty()) return false;
-        if (MsgBox("Do you want to over write the file:\n\n" + FileName_, MsgButtons::YesNo, MsgIcon::Question,
-                   "Hold up!") != MsgAnswer::Yes)
+        if (MsgBox("Do you want to over write the file:\n\n" + FileName_, MsgButtons::YesNo,
+                   MsgIcon::Question, "Hold up!") != MsgAnswer::Yes)
             return false;
         target = FileName_;
     }
@@ -232,14 +245,14 @@ bool cBitMap::Save(const std::string& ToFile) {
     AtomicFile out(target);
     bool ok = out.Open(error);
     if (ok && !(out.Write(head, sizeof head) && out.Write(Pixels_.data(), Pixels_.size()))) {
-        error = "write error";
+        error = std::strerror(errno ? errno : EIO);
         ok = false;
     }
     if (ok) ok = out.Commit(error);
     if (!ok) {
         out.Discard();
-        MsgBox(target + "\n\n" + "This file could not be written (" + error + ").", MsgButtons::OK, MsgIcon::Critical,
-               "Whoops");
+        MsgBox(target + "\n\n" + "This file could not be written (" + error + ").", MsgButtons::OK,
+               MsgIcon::Critical, "Whoops");
     }
     return ok;
 }
@@ -267,7 +280,9 @@ void cBitMap::Stretch(const PixelSurface& Target, int32_t From_X, int32_t From_Y
     // -1 where the column falls outside the sheet (the target keeps its pixel).
     std::vector<int32_t> cols(static_cast<size_t>(i1 - i0));
     for (int64_t i = i0; i < i1; ++i) {
-        const int64_t sx = From_X + static_cast<int64_t>(static_cast<uint64_t>(i) * static_cast<uint64_t>(dWidth) / static_cast<uint64_t>(outW));
+        const int64_t sx =
+            From_X + static_cast<int64_t>(static_cast<uint64_t>(i) * static_cast<uint64_t>(dWidth) /
+                                          static_cast<uint64_t>(outW));
         cols[static_cast<size_t>(i - i0)] = (sx >= 0 && sx < sheetW) ? static_cast<int32_t>(sx * 3) : -1;
     }
 
@@ -279,8 +294,9 @@ void cBitMap::Stretch(const PixelSurface& Target, int32_t From_X, int32_t From_Y
     std::vector<uint32_t> line(n), sprite(Trans ? n : 0);
     int64_t lineRow = -1;
     for (int64_t j = j0; j < j1; ++j) {
-        const int64_t sy = From_Y + static_cast<int64_t>(static_cast<uint64_t>(j) * static_cast<uint64_t>(dHeight) /
-                                                         static_cast<uint64_t>(outH)); // top-down sheet row
+        const int64_t sy =
+            From_Y + static_cast<int64_t>(static_cast<uint64_t>(j) * static_cast<uint64_t>(dHeight) /
+                                          static_cast<uint64_t>(outH)); // top-down sheet row
         if (sy < 0 || sy >= sheetH) continue;
         if (sy != lineRow) {
             lineRow = sy;
@@ -300,7 +316,8 @@ void cBitMap::Stretch(const PixelSurface& Target, int32_t From_X, int32_t From_Y
             Target.Bits + (To_Y + j - Target.OriginY) * int64_t{Target.Stride} + (To_X + i0 - Target.OriginX);
         if constexpr (Trans) {
             if (allOnSheet) {
-                for (size_t k = 0; k < n; ++k) dst[k] = 0xFF000000u | ((dst[k] & line[k]) ^ sprite[k]);
+                for (size_t k = 0; k < n; ++k)
+                    dst[k] = 0xFF000000u | ((dst[k] & line[k]) ^ sprite[k]);
             } else {
                 for (size_t k = 0; k < n; ++k)
                     if (cols[k] >= 0) dst[k] = 0xFF000000u | ((dst[k] & line[k]) ^ sprite[k]);
@@ -321,8 +338,8 @@ void cBitMap::DrawTo(const PixelSurface& Target, int32_t From_X, int32_t From_Y,
     Stretch<false>(Target, From_X, From_Y, To_X, To_Y, dWidth, dHeight, XScale, YScale);
 }
 
-void cBitMap::DrawTrans(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X, int32_t To_Y,
-                        int32_t dWidth, int32_t dHeight, double XScale, double YScale) const {
+void cBitMap::DrawTrans(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X,
+                        int32_t To_Y, int32_t dWidth, int32_t dHeight, double XScale, double YScale) const {
     Stretch<true>(Target, From_X, From_Y, To_X, To_Y, dWidth, dHeight, XScale, YScale);
 }
 
@@ -333,8 +350,8 @@ void cBitMap::GenMask(int32_t FromColor) {
     // The colour as the row scanner reports colours: blue | green << 8 | red << 16.
     const uint32_t key = ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16);
     const uint32_t white = PackPixel(0xFF, 0xFF, 0xFF);
-    const uint32_t keyWord = PackPixel(static_cast<uint8_t>(key), static_cast<uint8_t>(key >> 8),
-                                       static_cast<uint8_t>(key >> 16));
+    const uint32_t keyWord =
+        PackPixel(static_cast<uint8_t>(key), static_cast<uint8_t>(key >> 8), static_cast<uint8_t>(key >> 16));
     const size_t rowBytes = static_cast<size_t>(Header_.biWidth) * 3;
     const size_t stride = static_cast<size_t>(Stride_);
     for (int32_t y = 0; y < Header_.biHeight; ++y) {

@@ -95,7 +95,8 @@ public:
     // Rebuilds the picture from an image stream. Refuses (returns false, surface
     // untouched) a stream of fewer than two bytes, a zero or oversized side and
     // modes other than 1, 2, 4, 5. A cut-short last record is ignored.
-    bool FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t Mask, const std::vector<uint8_t>& Data);
+    bool FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t Mask,
+                 const std::vector<uint8_t>& Data);
 
     // True once a picture is held (the drawing operations do nothing before).
     bool Loaded() const { return Loaded_; }

@@ -19,14 +19,18 @@ inline int32_t SheetColor(const cBitMap& bm, int x, int y) {
 inline TestPicture PictureOf(const cBitMap& bm) {
     TestPicture pic = MakePicture(bm.Width(), bm.Height());
     for (int y = 0; y < bm.Height(); ++y)
-        for (int x = 0; x < bm.Width(); ++x) pic.At(x, y) = SheetColor(bm, x, y);
+        for (int x = 0; x < bm.Width(); ++x)
+            pic.At(x, y) = SheetColor(bm, x, y);
     return pic;
 }
 
-inline int32_t Rgb(int r, int g, int b) { return b << 16 | g << 8 | r; }
+inline int32_t Rgb(int r, int g, int b) {
+    return b << 16 | g << 8 | r;
+}
 
 // Loads a picture through a BMP file.
-inline bool LoadPicture(cBitMap& bm, const TestPicture& pic, const TempDir& dir, const std::string& name = "p.bmp") {
+inline bool LoadPicture(cBitMap& bm, const TestPicture& pic, const TempDir& dir,
+                        const std::string& name = "p.bmp") {
     WriteFileBytes(dir / name, MakeBmp24(pic));
     return bm.LoadBMP(dir / name);
 }
@@ -37,7 +41,8 @@ inline TestPicture RunnyPicture(int w, int h, unsigned key, int paletteSize = 4)
     std::mt19937 rng(key);
     TestPicture pic = MakePicture(w, h);
     std::vector<int32_t> palette;
-    for (int i = 0; i < paletteSize; ++i) palette.push_back(static_cast<int32_t>(rng() & 0xFFFFFF));
+    for (int i = 0; i < paletteSize; ++i)
+        palette.push_back(static_cast<int32_t>(rng() & 0xFFFFFF));
     int32_t c = palette[0];
     int left = 0;
     for (auto& px : pic.Colors) {
@@ -65,7 +70,8 @@ struct GuardedSurface {
         const int stride = w + 2 * Border;
         Store.assign(static_cast<size_t>(stride) * (h + 2 * Border), Guard);
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) Store[static_cast<size_t>(y + Border) * stride + x + Border] = background;
+            for (int x = 0; x < w; ++x)
+                Store[static_cast<size_t>(y + Border) * stride + x + Border] = background;
         S.Bits = Store.data() + Border * stride + Border;
         S.Width = w;
         S.Height = h;
@@ -87,7 +93,8 @@ struct GuardedSurface {
     int CountNot(uint32_t v) const {
         int n = 0;
         for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) n += At(x + S.OriginX, y + S.OriginY) != v;
+            for (int x = 0; x < W; ++x)
+                n += At(x + S.OriginX, y + S.OriginY) != v;
         return n;
     }
 };

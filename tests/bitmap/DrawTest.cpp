@@ -14,7 +14,8 @@ namespace {
 TestPicture Distinct(int w = 4, int h = 3) {
     TestPicture pic = MakePicture(w, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) pic.At(x, y) = Rgb(16 * x + 1, 16 * y + 2, 99);
+        for (int x = 0; x < w; ++x)
+            pic.At(x, y) = Rgb(16 * x + 1, 16 * y + 2, 99);
     return pic;
 }
 
@@ -45,7 +46,8 @@ TEST_F(Drawing, EnlargingRepeatsPixels) {
     GuardedSurface t(12, 9);
     bm.DrawTo(t.S, 0, 0, 0, 0, 4, 3, 3.0, 3.0);
     for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 12; ++x) EXPECT_EQ(t.At(x, y), Px(x / 3, y / 3)) << x << "," << y;
+        for (int x = 0; x < 12; ++x)
+            EXPECT_EQ(t.At(x, y), Px(x / 3, y / 3)) << x << "," << y;
     EXPECT_TRUE(t.GuardsIntact());
 
     // Unequal factors: 2 across, 1.5 down (3 rows become 4 or 5: 4.5 -> 4).
@@ -53,7 +55,8 @@ TEST_F(Drawing, EnlargingRepeatsPixels) {
     bm.DrawTo(u.S, 0, 0, 0, 0, 4, 3, 2.0, 1.5);
     EXPECT_EQ(u.CountNot(u.Background), 8 * 4);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 8; ++x) EXPECT_EQ(u.At(x, y), Px(x / 2, y * 3 / 4));
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(u.At(x, y), Px(x / 2, y * 3 / 4));
 }
 
 TEST_F(Drawing, ReductionSamplesNearestPixels) {
@@ -69,7 +72,8 @@ TEST_F(Drawing, DestinationSizesRoundHalfToEven) {
         int dWidth;
         double scale;
         int expected;
-    } cases[] = {{5, 14.4, 72}, {1, 2.5, 2}, {1, 3.5, 4}, {5, 0.5, 2}, {3, 0.5, 2}, {1, 0.5, 0}, {2, 0.75, 2}};
+    } cases[] = {{5, 14.4, 72}, {1, 2.5, 2}, {1, 3.5, 4}, {5, 0.5, 2},
+                 {3, 0.5, 2},   {1, 0.5, 0}, {2, 0.75, 2}};
     TestPicture wide = Distinct(8, 1);
     cBitMap w, tall;
     ASSERT_TRUE(LoadPicture(w, wide, dir, "w.bmp"));
@@ -80,7 +84,8 @@ TEST_F(Drawing, DestinationSizesRoundHalfToEven) {
         // The same rule across and down.
         w.DrawTo(t.S, 0, 0, 0, 0, c.dWidth, 1, c.scale, 1.0);
         int across = 0;
-        while (across < 100 && t.At(across, 0) != t.Background) ++across;
+        while (across < 100 && t.At(across, 0) != t.Background)
+            ++across;
         EXPECT_EQ(across, c.expected);
         EXPECT_EQ(t.CountNot(t.Background), c.expected);
         GuardedSurface u(100, 100);
@@ -105,7 +110,8 @@ TEST_F(Drawing, PartsOutsideTheSheetAreLeftUntouched) {
     GuardedSurface u(10, 8);
     bm.DrawTo(u.S, 3, 2, 0, 0, 2, 2, 2.0, 2.0);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(u.At(x, y), (x < 2 && y < 2) ? Px(3, 2) : u.Background);
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(u.At(x, y), (x < 2 && y < 2) ? Px(3, 2) : u.Background);
     // Entirely off the sheet.
     GuardedSurface v(4, 4);
     bm.DrawTo(v.S, 10, 0, 0, 0, 2, 2, 1.0, 1.0);
@@ -119,7 +125,8 @@ TEST_F(Drawing, ClipsToTheHeldWindowOfALargerCanvas) {
     GuardedSurface t(5, 3, 0xFFEEEEEEu, 100, 50);
     bm.DrawTo(t.S, 0, 0, 98, 49, 4, 3, 2.0, 2.0); // covers logical 98..105, 49..54
     for (int y = 50; y < 53; ++y)
-        for (int x = 100; x < 105; ++x) EXPECT_EQ(t.At(x, y), Px((x - 98) / 2, (y - 49) / 2)) << x << "," << y;
+        for (int x = 100; x < 105; ++x)
+            EXPECT_EQ(t.At(x, y), Px((x - 98) / 2, (y - 49) / 2)) << x << "," << y;
     EXPECT_TRUE(t.GuardsIntact());
 
     // Blocks wholly beside the window, and at the limits of the coordinates.
@@ -132,7 +139,8 @@ TEST_F(Drawing, ClipsToTheHeldWindowOfALargerCanvas) {
     EXPECT_TRUE(u.GuardsIntact());
     // The huge enlargement covers the window with the sheet's top-left pixel.
     for (int y = 50; y < 53; ++y)
-        for (int x = 100; x < 105; ++x) EXPECT_EQ(u.At(x, y), Px(0, 0));
+        for (int x = 100; x < 105; ++x)
+            EXPECT_EQ(u.At(x, y), Px(0, 0));
 }
 
 TEST_F(Drawing, NothingDrawnForEmptySizesScalesOrSurface) {
@@ -174,7 +182,8 @@ TEST_F(Drawing, MaskSeparatesTheTransparentColour) {
             const bool hit = (p5.At(x, y) & 0xFFFFFF) == key;
             for (int k = 0; k < 3; ++k) {
                 EXPECT_EQ(m.MaskBits().data()[at + k], hit ? 0xFF : 0x00) << x << "," << y;
-                EXPECT_EQ(m.SpriteBits().data()[at + k], hit ? 0x00 : m.Pixels().data()[at + k]) << x << "," << y;
+                EXPECT_EQ(m.SpriteBits().data()[at + k], hit ? 0x00 : m.Pixels().data()[at + k])
+                    << x << "," << y;
             }
         }
         EXPECT_EQ(m.MaskBits().data()[row * m.Stride() + 15], 0);
@@ -182,7 +191,8 @@ TEST_F(Drawing, MaskSeparatesTheTransparentColour) {
     }
     // Exact match only: one step off in any channel is opaque.
     m.GenMask(Rgb(255, 1, 255));
-    for (size_t i = 0; i < m.MaskBits().size(); ++i) EXPECT_EQ(m.MaskBits().data()[i], 0);
+    for (size_t i = 0; i < m.MaskBits().size(); ++i)
+        EXPECT_EQ(m.MaskBits().data()[i], 0);
 }
 
 TEST_F(Drawing, TransparentDrawingKeepsTheBackgroundUnderTheMaskColour) {
@@ -228,7 +238,8 @@ TEST_F(Drawing, ThumbnailOfALargeFrame) {
     // 512 x 512 frame into 72 x 72: every pixel comes from the right area.
     TestPicture big = MakePicture(600, 520);
     for (int y = 0; y < 520; ++y)
-        for (int x = 0; x < 600; ++x) big.At(x, y) = Rgb(x & 0xFF, y & 0xFF, (x >> 8) | (y >> 8) << 4);
+        for (int x = 0; x < 600; ++x)
+            big.At(x, y) = Rgb(x & 0xFF, y & 0xFF, (x >> 8) | (y >> 8) << 4);
     cBitMap s;
     ASSERT_TRUE(LoadPicture(s, big, dir, "big.bmp"));
     GuardedSurface t(72, 72);
@@ -237,7 +248,8 @@ TEST_F(Drawing, ThumbnailOfALargeFrame) {
     for (int y = 0; y < 72; ++y)
         for (int x = 0; x < 72; ++x) {
             const int32_t c = PixelToColor(t.At(x, y));
-            const int sx = (c & 0xFF) | (((c >> 16) & 0x0F) << 8), sy = ((c >> 8) & 0xFF) | (((c >> 20) & 0x0F) << 8);
+            const int sx = (c & 0xFF) | (((c >> 16) & 0x0F) << 8),
+                      sy = ((c >> 8) & 0xFF) | (((c >> 20) & 0x0F) << 8);
             EXPECT_GE(sx, 40 + x * 512 / 72);
             EXPECT_LT(sx, 40 + (x + 1) * 512 / 72 + 1);
             EXPECT_GE(sy, 4 + y * 512 / 72);
@@ -250,12 +262,13 @@ namespace {
 // Pixel-at-a-time model of the drawing rule: destination pixel (i, j) of the
 // stretched block shows sheet pixel (From_X + i * dWidth / outW, From_Y + j *
 // dHeight / outH) when that lies on the sheet.
-void ModelDraw(const TestPicture& pic, const TestPicture* mask, GuardedSurface& t, int fx, int fy, int tx, int ty,
-               int dw, int dh, int outW, int outH) {
+void ModelDraw(const TestPicture& pic, const TestPicture* mask, GuardedSurface& t, int fx, int fy, int tx,
+               int ty, int dw, int dh, int outW, int outH) {
     for (int j = 0; j < outH; ++j)
         for (int i = 0; i < outW; ++i) {
             const int x = tx + i, y = ty + j;
-            if (x < t.S.OriginX || x >= t.S.OriginX + t.W || y < t.S.OriginY || y >= t.S.OriginY + t.H) continue;
+            if (x < t.S.OriginX || x >= t.S.OriginX + t.W || y < t.S.OriginY || y >= t.S.OriginY + t.H)
+                continue;
             const int sx = fx + static_cast<int>(static_cast<int64_t>(i) * dw / outW);
             const int sy = fy + static_cast<int>(static_cast<int64_t>(j) * dh / outH);
             if (sx < 0 || sx >= pic.Width || sy < 0 || sy >= pic.Height) continue;
@@ -281,7 +294,8 @@ TEST(DrawingModel, RandomBlocksMatchThePixelRule) {
             if (rng() % 5 == 0) c = static_cast<int32_t>(rng() & 0xFFFFFF);
         const int32_t key = pic.Colors[rng() % pic.Colors.size()];
         TestPicture isKey = MakePicture(w, h);
-        for (size_t k = 0; k < pic.Colors.size(); ++k) isKey.Colors[k] = pic.Colors[k] == key;
+        for (size_t k = 0; k < pic.Colors.size(); ++k)
+            isKey.Colors[k] = pic.Colors[k] == key;
         cBitMap bm;
         ASSERT_TRUE(LoadPicture(bm, pic, dir));
         bm.GenMask(key);
@@ -290,7 +304,8 @@ TEST(DrawingModel, RandomBlocksMatchThePixelRule) {
         const int dw = 1 + static_cast<int>(rng() % (w + 3)), dh = 1 + static_cast<int>(rng() % (h + 3));
         const double scales[] = {0.3, 0.5, 1.0, 1.5, 2.0, 3.0, 7.25, 10.0};
         const double xs = scales[rng() % 8], ys = scales[rng() % 8];
-        const int outW = static_cast<int>(std::nearbyint(dw * xs)), outH = static_cast<int>(std::nearbyint(dh * ys));
+        const int outW = static_cast<int>(std::nearbyint(dw * xs)),
+                  outH = static_cast<int>(std::nearbyint(dh * ys));
         const int ox = static_cast<int>(rng() % 9) - 4, oy = static_cast<int>(rng() % 9) - 4;
         const int tx = ox + static_cast<int>(rng() % 21) - 10, ty = oy + static_cast<int>(rng() % 21) - 10;
         for (bool trans : {false, true}) {

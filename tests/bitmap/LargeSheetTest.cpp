@@ -15,7 +15,8 @@ constexpr int W = 1501, H = 1000;
 
 std::vector<uint8_t> WhiteStream() {
     std::vector<uint8_t> s;
-    for (int64_t left = int64_t{W} * H; left > 0; left -= 255) s.insert(s.end(), {255, 255, 255, 255});
+    for (int64_t left = int64_t{W} * H; left > 0; left -= 255)
+        s.insert(s.end(), {255, 255, 255, 255});
     return s;
 }
 
@@ -56,7 +57,8 @@ TEST(LargeSheet, FileRoundTripAndStreamsAtFullSize) {
     MessageRecorder rec;
     TestPicture pic = RunnyPicture(W, H, 99, 5);
     for (int y = 0; y < H; y += 97)
-        for (int x = 0; x < W; x += 3) pic.At(x, y) = (x * 2654435761u + y) & 0xFFFFFF;
+        for (int x = 0; x < W; x += 3)
+            pic.At(x, y) = (x * 2654435761u + y) & 0xFFFFFF;
     { // leave a released white sheet behind first
         cBitMap white;
         ASSERT_TRUE(white.FromRLE(W, H, 5, 0, WhiteStream()));
@@ -78,7 +80,8 @@ TEST(LargeSheet, FileRoundTripAndStreamsAtFullSize) {
         ExpectPaddingZero(back);
         cBitMap again;
         ASSERT_TRUE(again.FromRLE(W, H, mode, 0, back.ToRLE(mode)));
-        EXPECT_EQ(0, std::memcmp(again.Pixels().data(), back.Pixels().data(), back.Pixels().size())) << int(mode);
+        EXPECT_EQ(0, std::memcmp(again.Pixels().data(), back.Pixels().data(), back.Pixels().size()))
+            << int(mode);
     }
 
     // Replacing a sheet by another keeps each one whole.

@@ -17,20 +17,24 @@ cBitMap FromPicture(const TestPicture& pic) {
     for (int y = pic.Height - 1; y >= 0; --y)
         for (int x = 0; x < pic.Width; ++x) {
             const uint32_t c = static_cast<uint32_t>(pic.At(x, y));
-            s.insert(s.end(), {1, static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c >> 16)});
+            s.insert(s.end(), {1, static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8),
+                               static_cast<uint8_t>(c >> 16)});
         }
     cBitMap bm;
     EXPECT_TRUE(bm.FromRLE(pic.Width, pic.Height, 5, 0, s));
     return bm;
 }
 
-uint8_t Grey(uint32_t c) { return static_cast<uint8_t>(((c & 0xFF) + ((c >> 8) & 0xFF) + ((c >> 16) & 0xFF)) / 3); }
+uint8_t Grey(uint32_t c) {
+    return static_cast<uint8_t>(((c & 0xFF) + ((c >> 8) & 0xFF) + ((c >> 16) & 0xFF)) / 3);
+}
 
 // Straightforward pixel-at-a-time encoder in stream order (bottom row first).
 Bytes ReferenceStream(const TestPicture& pic, int mode) {
     std::vector<uint32_t> px;
     for (int y = pic.Height - 1; y >= 0; --y)
-        for (int x = 0; x < pic.Width; ++x) px.push_back(static_cast<uint32_t>(pic.At(x, y)));
+        for (int x = 0; x < pic.Width; ++x)
+            px.push_back(static_cast<uint32_t>(pic.At(x, y)));
     Bytes out;
     if (mode == 1) {
         out.assign(px.size() / 8 + 1, 0);
@@ -43,8 +47,9 @@ Bytes ReferenceStream(const TestPicture& pic, int mode) {
         out.push_back(static_cast<uint8_t>(n));
         const uint8_t r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
         if (mode == 5) out.insert(out.end(), {r, g, b});
-        if (mode == 4) out.insert(out.end(), {static_cast<uint8_t>((r & 0xF8) | (g >> 5)),
-                                              static_cast<uint8_t>(((g & 0x1C) << 3) | (b >> 3))});
+        if (mode == 4)
+            out.insert(out.end(), {static_cast<uint8_t>((r & 0xF8) | (g >> 5)),
+                                   static_cast<uint8_t>(((g & 0x1C) << 3) | (b >> 3))});
         if (mode == 2) out.push_back(Grey(c));
     };
     uint32_t run = px[0];
@@ -66,7 +71,8 @@ Bytes ReferenceStream(const TestPicture& pic, int mode) {
 std::vector<int32_t> StreamOrder(const cBitMap& bm) {
     std::vector<int32_t> out;
     for (int y = bm.Height() - 1; y >= 0; --y)
-        for (int x = 0; x < bm.Width(); ++x) out.push_back(SheetColor(bm, x, y));
+        for (int x = 0; x < bm.Width(); ++x)
+            out.push_back(SheetColor(bm, x, y));
     return out;
 }
 
@@ -122,23 +128,26 @@ TEST(RunLengthEncode, BlackAndWhitePacking) {
 
 TEST(RunLengthEncode, OtherModesAndEmptySurfacesGiveNothing) {
     const cBitMap bm = FromPicture(MakePicture(2, 2, Rgb(1, 2, 3)));
-    for (int mode : {0, 3, 6, 255}) EXPECT_TRUE(bm.ToRLE(static_cast<uint8_t>(mode)).empty()) << mode;
+    for (int mode : {0, 3, 6, 255})
+        EXPECT_TRUE(bm.ToRLE(static_cast<uint8_t>(mode)).empty()) << mode;
     cBitMap empty;
-    for (int mode : {1, 2, 4, 5}) EXPECT_TRUE(empty.ToRLE(static_cast<uint8_t>(mode)).empty()) << mode;
+    for (int mode : {1, 2, 4, 5})
+        EXPECT_TRUE(empty.ToRLE(static_cast<uint8_t>(mode)).empty()) << mode;
 }
 
 TEST(RunLengthEncode, MatchesAPixelAtATimeEncoder) {
     // Every row padding, runs over rows and past 127, single pixels, and rows
     // long enough for the word compares.
-    const int sizes[][2] = {{1, 1}, {1, 7}, {2, 5}, {3, 9}, {4, 4}, {5, 13}, {7, 3}, {8, 8},
-                            {16, 4}, {17, 9}, {33, 20}, {64, 3}, {301, 7}, {1000, 2}};
+    const int sizes[][2] = {{1, 1}, {1, 7},  {2, 5},  {3, 9},   {4, 4},  {5, 13},  {7, 3},
+                            {8, 8}, {16, 4}, {17, 9}, {33, 20}, {64, 3}, {301, 7}, {1000, 2}};
     unsigned key = 1;
     for (auto [w, h] : sizes) {
         for (int palette : {1, 2, 5, 1000}) {
             SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " palette " + std::to_string(palette));
             TestPicture pic = RunnyPicture(w, h, key++, palette);
             if (palette == 1000) // noise
-                for (auto& c : pic.Colors) c = static_cast<int32_t>((static_cast<uint32_t>(c) * 2654435761u + key++) & 0xFFFFFF);
+                for (auto& c : pic.Colors)
+                    c = static_cast<int32_t>((static_cast<uint32_t>(c) * 2654435761u + key++) & 0xFFFFFF);
             const cBitMap bm = FromPicture(pic);
             for (int mode : {1, 2, 4, 5}) {
                 SCOPED_TRACE(mode);
@@ -203,7 +212,10 @@ TEST(RunLengthDecode, WorkedExamplesAndRoundTrips) {
         const TestPicture got = PictureOf(back);
         for (size_t i = 0; i < pic.Colors.size(); ++i) {
             const uint32_t c = static_cast<uint32_t>(pic.Colors[i]);
-            auto q = [](uint32_t v, uint32_t keep) { v &= keep; return v >= 0xF8 ? 0xFFu : v; };
+            auto q = [](uint32_t v, uint32_t keep) {
+                v &= keep;
+                return v >= 0xF8 ? 0xFFu : v;
+            };
             const int32_t want = Rgb(q(c & 0xFF, 0xF8), q((c >> 8) & 0xFF, 0xFC), q((c >> 16) & 0xFF, 0xF8));
             EXPECT_EQ(got.Colors[i], want);
         }
@@ -258,7 +270,8 @@ TEST(RunLengthDecode, RefusalsLeaveTheSurfaceAlone) {
     EXPECT_FALSE(bm.FromRLE(2, -2, 5, 0, ok));
     EXPECT_FALSE(bm.FromRLE(32768, 1, 5, 0, ok));
     EXPECT_FALSE(bm.FromRLE(1, 32768, 5, 0, ok));
-    for (int mode : {0, 3, 6, 255}) EXPECT_FALSE(bm.FromRLE(2, 2, static_cast<uint8_t>(mode), 0, ok)) << mode;
+    for (int mode : {0, 3, 6, 255})
+        EXPECT_FALSE(bm.FromRLE(2, 2, static_cast<uint8_t>(mode), 0, ok)) << mode;
     EXPECT_EQ(PictureOf(bm).Colors, pic.Colors);
     EXPECT_EQ(0, std::memcmp(&bm.Header(), &header, sizeof header));
     EXPECT_EQ(bm.FileName(), dir / "p.bmp");

@@ -6,15 +6,16 @@
 
 #include "base/ByteIO.h"
 #include "base/Messages.h"
-#include "bitmap/cBitMap.h"
 #include "bitmap/BitmapHelpers.h"
+#include "bitmap/cBitMap.h"
 
 namespace {
 
 const char* const YawnText = "Brovik is lazy. Only 24 bit\nbitmap images are supported.";
 
 void PutU32At(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 void PutU16At(std::vector<uint8_t>& b, size_t at, uint16_t v) {
     b[at] = static_cast<uint8_t>(v);
@@ -24,7 +25,8 @@ void PutU16At(std::vector<uint8_t>& b, size_t at, uint16_t v) {
 TestPicture Sample(int w, int h) {
     TestPicture pic = MakePicture(w, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) pic.At(x, y) = Rgb(10 + x, 100 + y, 200 + (x ^ y));
+        for (int x = 0; x < w; ++x)
+            pic.At(x, y) = Rgb(10 + x, 100 + y, 200 + (x ^ y));
     return pic;
 }
 
@@ -59,7 +61,8 @@ TEST(BitmapLoad, RowLayoutForEveryPadding) {
         std::vector<uint8_t> file = MakeBmp24(pic);
         // Junk in the file's padding must not reach the buffer.
         for (int row = 0; row < 3; ++row)
-            for (int b = widths[k] * 3; b < strides[k]; ++b) file[54 + row * strides[k] + b] = 0xAB;
+            for (int b = widths[k] * 3; b < strides[k]; ++b)
+                file[54 + row * strides[k] + b] = 0xAB;
         WriteFileBytes(dir / "p.bmp", file);
         cBitMap bm;
         MessageRecorder rec;
@@ -82,7 +85,8 @@ TEST(BitmapLoad, RowLayoutForEveryPadding) {
         EXPECT_EQ(p[1], 102);
         EXPECT_EQ(p[2], 10);
         for (int row = 0; row < 3; ++row)
-            for (int b = widths[k] * 3; b < strides[k]; ++b) EXPECT_EQ(p[row * strides[k] + b], 0);
+            for (int b = widths[k] * 3; b < strides[k]; ++b)
+                EXPECT_EQ(p[row * strides[k] + b], 0);
         for (size_t i = 0; i < bm.MaskBits().size(); ++i) {
             EXPECT_EQ(bm.MaskBits().data()[i], 0);
             EXPECT_EQ(bm.SpriteBits().data()[i], 0);
@@ -170,8 +174,8 @@ TEST(BitmapLoad, RefusalsReportAndKeepThePreviousPicture) {
     struct Case {
         const char* name;
         std::vector<uint8_t> bytes;
-        std::string text;  // whole text, or
-        std::string part;  // a part of it
+        std::string text; // whole text, or
+        std::string part; // a part of it
         std::string title;
         MsgIcon icon;
     };
@@ -182,40 +186,47 @@ TEST(BitmapLoad, RefusalsReportAndKeepThePreviousPicture) {
         return b;
     };
     const std::string damaged = "This file is damaged or incomplete.";
-    cases.push_back({"8 bit", with([](auto& b) { PutU16At(b, 28, 8); }), YawnText, "", "*yawn*",
-                     MsgIcon::Information});
-    cases.push_back({"32 bit", with([](auto& b) { PutU16At(b, 28, 32); }), YawnText, "", "*yawn*",
-                     MsgIcon::Information});
+    cases.push_back(
+        {"8 bit", with([](auto& b) { PutU16At(b, 28, 8); }), YawnText, "", "*yawn*", MsgIcon::Information});
+    cases.push_back(
+        {"32 bit", with([](auto& b) { PutU16At(b, 28, 32); }), YawnText, "", "*yawn*", MsgIcon::Information});
     cases.push_back({"compressed", with([](auto& b) { PutU32At(b, 30, 1); }), YawnText, "", "*yawn*",
                      MsgIcon::Information});
     cases.push_back({"core header", with([](auto& b) { PutU32At(b, 14, 12); }), YawnText, "", "*yawn*",
                      MsgIcon::Information});
     cases.push_back({"zero width", with([](auto& b) { PutU32At(b, 18, 0); }), "",
-                     "Sheets up to 32767 pixels wide and high are supported.", "*yawn*", MsgIcon::Information});
+                     "Sheets up to 32767 pixels wide and high are supported.", "*yawn*",
+                     MsgIcon::Information});
     cases.push_back({"zero height", with([](auto& b) { PutU32At(b, 22, 0); }), "",
-                     "Sheets up to 32767 pixels wide and high are supported.", "*yawn*", MsgIcon::Information});
-    cases.push_back({"too wide", with([](auto& b) { PutU32At(b, 18, 32768); }),
-                     "This picture is 32768 x 3 pixels.\nSheets up to 32767 pixels wide and high are supported.", "",
-                     "*yawn*", MsgIcon::Information});
-    cases.push_back({"too high top-down", with([](auto& b) { PutU32At(b, 22, static_cast<uint32_t>(INT32_MIN)); }),
-                     "", "Sheets up to 32767 pixels wide and high are supported.", "*yawn*", MsgIcon::Information});
+                     "Sheets up to 32767 pixels wide and high are supported.", "*yawn*",
+                     MsgIcon::Information});
+    cases.push_back(
+        {"too wide", with([](auto& b) { PutU32At(b, 18, 32768); }),
+         "This picture is 32768 x 3 pixels.\nSheets up to 32767 pixels wide and high are supported.", "",
+         "*yawn*", MsgIcon::Information});
+    cases.push_back(
+        {"too high top-down", with([](auto& b) { PutU32At(b, 22, static_cast<uint32_t>(INT32_MIN)); }), "",
+         "Sheets up to 32767 pixels wide and high are supported.", "*yawn*", MsgIcon::Information});
     cases.push_back({"negative width", with([](auto& b) { PutU32At(b, 18, static_cast<uint32_t>(-6)); }), "",
-                     "Sheets up to 32767 pixels wide and high are supported.", "*yawn*", MsgIcon::Information});
+                     "Sheets up to 32767 pixels wide and high are supported.", "*yawn*",
+                     MsgIcon::Information});
     // Headers claiming a huge picture in a tiny file: refused before allocating.
     cases.push_back({"huge claim", with([](auto& b) {
                          PutU32At(b, 18, 32767);
                          PutU32At(b, 22, 32767);
                      }),
                      "", damaged, "Whoops", MsgIcon::Critical});
-    cases.push_back({"one byte short", with([](auto& b) { b.pop_back(); }), "", damaged, "Whoops", MsgIcon::Critical});
-    cases.push_back({"headers only", with([](auto& b) { b.resize(54); }), "", damaged, "Whoops", MsgIcon::Critical});
+    cases.push_back(
+        {"one byte short", with([](auto& b) { b.pop_back(); }), "", damaged, "Whoops", MsgIcon::Critical});
+    cases.push_back(
+        {"headers only", with([](auto& b) { b.resize(54); }), "", damaged, "Whoops", MsgIcon::Critical});
     cases.push_back({"shorter than headers", with([](auto& b) { b.resize(30); }), "", damaged, "Whoops",
                      MsgIcon::Critical});
     cases.push_back({"empty", {}, "", damaged, "Whoops", MsgIcon::Critical});
     cases.push_back({"rows past the end", with([](auto& b) { PutU32At(b, 10, 58); }), "", damaged, "Whoops",
                      MsgIcon::Critical});
-    cases.push_back({"offset inside headers", with([](auto& b) { PutU32At(b, 10, 20); }), "", damaged, "Whoops",
-                     MsgIcon::Critical});
+    cases.push_back({"offset inside headers", with([](auto& b) { PutU32At(b, 10, 20); }), "", damaged,
+                     "Whoops", MsgIcon::Critical});
     cases.push_back({"offset far away", with([](auto& b) { PutU32At(b, 10, 0xFFFFFFF0u); }), "", damaged,
                      "Whoops", MsgIcon::Critical});
     cases.push_back({"header past the end", with([](auto& b) { PutU32At(b, 14, 0x7FFFFFFF); }), "", damaged,
@@ -296,10 +307,11 @@ TEST(BitmapSave, StreamSurfaceHeaderAndKeptResolution) {
     ASSERT_TRUE(bm.FromRLE(2, 1, 5, 0, {2, 1, 2, 3}));
     ASSERT_TRUE(bm.Save(dir / "s.bmp"));
     const std::vector<uint8_t> expected = {
-        0x42, 0x4D, 62, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,                    // file header
-        40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 8, 0, 0, 0, // biSize..biSizeImage
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                      // resolution, palette
-        3, 2, 1, 3, 2, 1, 0, 0};                                             // BGR BGR pad
+        0x42, 0x4D, 62, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, // file header
+        40,   0,    0,  0, 2, 0, 0, 0, 1, 0, 0,  0, 1, 0, 24, 0,
+        0,    0,    0,  0, 8, 0, 0, 0,                           // biSize..biSizeImage
+        0,    0,    0,  0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0, // resolution, palette
+        3,    2,    1,  3, 2, 1, 0, 0};                          // BGR BGR pad
     EXPECT_EQ(ReadFileBytes(dir / "s.bmp"), expected);
 
     // After a file load the resolution fields survive a stream rebuild.
