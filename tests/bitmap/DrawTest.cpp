@@ -234,29 +234,6 @@ TEST_F(Drawing, TransparentDrawingBeforeAnyMaskPaintsBlack) {
     EXPECT_EQ(u.CountNot(0xFF000000u), 0);
 }
 
-TEST_F(Drawing, ThumbnailOfALargeFrame) {
-    // 512 x 512 frame into 72 x 72: every pixel comes from the right area.
-    TestPicture big = MakePicture(600, 520);
-    for (int y = 0; y < 520; ++y)
-        for (int x = 0; x < 600; ++x)
-            big.At(x, y) = Rgb(x & 0xFF, y & 0xFF, (x >> 8) | (y >> 8) << 4);
-    cBitMap s;
-    ASSERT_TRUE(LoadPicture(s, big, dir, "big.bmp"));
-    GuardedSurface t(72, 72);
-    s.DrawTo(t.S, 40, 4, 0, 0, 512, 512, 72.0 / 512, 72.0 / 512);
-    EXPECT_EQ(t.CountNot(t.Background), 72 * 72);
-    for (int y = 0; y < 72; ++y)
-        for (int x = 0; x < 72; ++x) {
-            const int32_t c = PixelToColor(t.At(x, y));
-            const int sx = (c & 0xFF) | (((c >> 16) & 0x0F) << 8),
-                      sy = ((c >> 8) & 0xFF) | (((c >> 20) & 0x0F) << 8);
-            EXPECT_GE(sx, 40 + x * 512 / 72);
-            EXPECT_LT(sx, 40 + (x + 1) * 512 / 72 + 1);
-            EXPECT_GE(sy, 4 + y * 512 / 72);
-            EXPECT_LT(sy, 4 + (y + 1) * 512 / 72 + 1);
-        }
-}
-
 namespace {
 
 // Pixel-at-a-time model of the drawing rule: destination pixel (i, j) of the
