@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -243,11 +244,20 @@ bool cBitMap::Save(const std::string& ToFile) {
 
     std::string error;
     AtomicFile out(target);
-    bool ok = out.Open(error);
-    if (ok && !(out.Write(head, sizeof head) && out.Write(Pixels_.data(), Pixels_.size()))) {
-        error = std::strerror(errno ? errno : EIO);
-        ok = false;
+    bool ok = out.Open(error) && out.Write(head, sizeof head);
+    // Large pictures go in slices whose writing to disk starts at once, so the
+    // disk works while the rest is copied and the final flush has less to do.
+    constexpr size_t Slice = size_t{32} << 20;
+    for (size_t at = 0; ok && at < Pixels_.size(); at += Slice) {
+        const size_t n = std::min(Slice, Pixels_.size() - at);
+        ok = out.Write(Pixels_.data() + at, n);
+#ifdef SYNC_FILE_RANGE_WRITE
+        if (ok && Pixels_.size() > Slice && std::fflush(out.Handle()) == 0)
+            ::sync_file_range(::fileno(out.Handle()), static_cast<off_t>(HeadersBytes + at),
+                              static_cast<off_t>(n), SYNC_FILE_RANGE_WRITE);
+#endif
     }
+    if (!ok && error.empty()) error = std::strerror(errno ? errno : EIO);
     if (ok) ok = out.Commit(error);
     if (!ok) {
         out.Discard();
