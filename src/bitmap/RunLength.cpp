@@ -13,6 +13,7 @@ namespace {
 using namespace RowScan;
 
 constexpr uint32_t MaxCount = 127; // the longest run one record carries
+
 // Calls emit(colour, count) for every maximal run of one colour in stream
 // order; runs carry on from one row into the next.
 template <class Emit>
