@@ -40,16 +40,9 @@ void Form1::mnuImportSIF_Click() {
     if (path.empty()) return;
     // From here on the previous project is gone, whatever the outcome.
     ResetProject();
-    const int32_t maskBefore = MaskColor;
+    // A refused file leaves the model as the reset made it; a file with an empty
+    // sheet brings its frames and mask colour but no picture.
     SifImage img = ReadSIF(path);
-    const bool refused = img.Width == 0 && img.Height == 0 && img.Mode == 0 && img.Data.empty();
-    if (refused) {
-        // The reader has said what was wrong; keep nothing of a damaged file.
-        Actions.assign(1, NewAction());
-        MaskColor = maskBefore;
-        ImportAborted();
-        return;
-    }
     if (img.Width == 0 || img.Height == 0) {
         ImportAborted();
         return;
