@@ -1,11 +1,6 @@
 // Export to SIF and Import SIF through the menus.
-#include <QAction>
-#include <QScrollBar>
-
 #include "EditorFixture.h"
 #include "sif/SifFile.h"
-
-namespace SP = SpriteProject;
 
 namespace {
 
@@ -15,12 +10,11 @@ const std::string SifFilter = std::string("Sprite Image Format files (*.sif)") +
 
 TEST_F(EditorTest, ExportWritesTheChosenModeAndFlags) {
     NewProject(WriteSheet("s.bmp", PositionSheet(30, 20)));
-    const std::string workDir = SP::WorkDir;
-    const std::string sif = dir / "out.sif";
+    const std::string workDir = SP::WorkDir, sif = dir / "out.sif";
     W().mnuCompress_Click(0);
     W().mnuCompress_Click(1);
-    dialogs.FileAnswers.push_back(sif);
-    W().mnuExportSIF[5]->trigger();
+    EXPECT_FALSE(W().mnuCompress[0]->isChecked() || W().mnuCompress[1]->isChecked());
+    Menu(W().mnuExportSIF[5], sif);
     ASSERT_EQ(dialogs.FileRequests.size(), 2u);
     const FileDialogRequest& r = dialogs.FileRequests[1];
     EXPECT_EQ(r.DialogKind, 0);
@@ -32,19 +26,16 @@ TEST_F(EditorTest, ExportWritesTheChosenModeAndFlags) {
     // The placeholder project, both options off: header, then the 34-byte block.
     const std::vector<uint8_t> bytes = ReadFileBytes(sif);
     ASSERT_GE(bytes.size(), 42u + 17u);
-    const std::vector<uint8_t> head = {0x53, 0x46, 1, 0, 0x2B, 0, 0, 0};
-    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8), head);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8),
+              (std::vector<uint8_t>{0x53, 0x46, 1, 0, 0x2B, 0, 0, 0}));
     EXPECT_EQ(bytes[42 + 16], 5); // the depth mode
     EXPECT_EQ(SP::WorkDir, workDir);
-
-    // Both options on: flags 3; greyscale mode 2.
+    // Both options back on through the menu: flags 3.
     W().mnuCompress[0]->trigger();
     W().mnuCompress[1]->trigger();
-    dialogs.FileAnswers.push_back(sif);
-    W().mnuExportSIF[2]->trigger();
+    Menu(W().mnuExportSIF[2], sif);
     EXPECT_EQ(ReadFileBytes(sif)[3], 3);
     EXPECT_TRUE(messages.Shown.empty());
-
     // No depth mode 3 (nor any other number) exists: refused, nothing written.
     for (int bad : {3, 300}) {
         dialogs.FileAnswers.push_back(dir / "bad.sif");
@@ -57,37 +48,28 @@ TEST_F(EditorTest, ExportWritesTheChosenModeAndFlags) {
 TEST_F(EditorTest, ImportRebuildsTheProjectAndShowsTheSheet) {
     NewProject(WriteSheet("s.bmp", PositionSheet(300, 280)));
     for (int i = 0; i < 3; ++i) W().Command1_Click();
-    SP::Actions[2].Directions[0].Frames[0] = FrameData{1, 2, 3, 4, {9, 8}, 7, -1, -2};
+    const FrameData f{1, 2, 3, 4, {9, 8}, 7, -1, -2};
+    SP::Actions[2].Directions[0].Frames[0] = f;
     SP::Actions[2].Name = "Named";
     SP::MaskColor = 0x00FF00;
     const std::string sif = dir / "in.sif";
-    dialogs.FileAnswers.push_back(sif);
-    W().mnuExportSIF[5]->trigger();
+    Menu(W().mnuExportSIF[5], sif);
 
-    // Import into a fresh window.
     SP::MaskColor = 0;
-    window = std::make_unique<Form1>();
-    window->show();
+    Fresh();
     const std::string workDir = SP::WorkDir;
-    const std::string sheetFile = SP::SheetFile;
-    dialogs.FileAnswers.push_back(sif);
-    W().mnuImportSIF->trigger();
+    Menu(W().mnuImportSIF, sif);
     const FileDialogRequest& r = dialogs.FileRequests.back();
     EXPECT_EQ(r.DialogKind, 1);
     EXPECT_EQ(r.Title, "Import Sprite Image Format file");
     EXPECT_EQ(r.Filter, SifFilter);
-    EXPECT_EQ(r.DefExt, "sif");
     EXPECT_TRUE(messages.Shown.empty());
-
     ASSERT_EQ(W().lstAction->count(), 3);
     EXPECT_EQ(W().lstAction->itemText(2), "Action 2");
-    EXPECT_EQ(W().lstAction->currentIndex(), -1);
     EXPECT_EQ(SP::Actions[2].Name, "");
-    EXPECT_EQ(SP::Actions[2].Directions[0].Frames[0], (FrameData{1, 2, 3, 4, {9, 8}, 7, -1, -2}));
+    EXPECT_EQ(SP::Actions[2].Directions[0].Frames[0], f);
     EXPECT_EQ(SP::MaskColor, 0x00FF00);
     EXPECT_EQ(SP::WorkDir, workDir);
-    EXPECT_EQ(SP::SheetFile, sheetFile);
-    EXPECT_EQ(SP::Sheet.Width(), 300);
     EXPECT_EQ(W().TNScrollH->maximum(), 44);
     EXPECT_EQ(W().TNScrollV->maximum(), 24);
     EXPECT_EQ(W().ContrastColor, 0xFF00FF);
@@ -95,47 +77,33 @@ TEST_F(EditorTest, ImportRebuildsTheProjectAndShowsTheSheet) {
     EXPECT_EQ(W().Picture2->PixelAt(200, 200), PositionColor(200, 200));
 }
 
-TEST_F(EditorTest, ImportOfABadFileReportsTwiceAndLeavesTheReset) {
-    NewProject(WriteSheet("s.bmp", PositionSheet(40, 40)));
-    W().Command1_Click();
-    W().Command1_Click();
-    const std::string bad = dir / "bad.sif";
-    WriteFileBytes(bad, {'X', 'Y', 1, 0, 0, 0, 0, 0});
-    dialogs.FileAnswers.push_back(bad);
-    W().mnuImportSIF->trigger();
-    ASSERT_EQ(messages.Shown.size(), 2u);
-    EXPECT_EQ(messages.Shown[0].Text, "File contents not recognised!");
-    EXPECT_EQ(messages.Shown[0].Title, "Ahem...");
-    EXPECT_EQ(messages.Shown[1].Text, "SIF import aborted.");
-    EXPECT_EQ(messages.Shown[1].Title, "Dangit...");
-    EXPECT_EQ(messages.Shown[1].Icon, MsgIcon::Critical);
-    EXPECT_EQ(W().lstAction->count(), 0);
-    EXPECT_EQ(SP::Actions.size(), 1u);
-    EXPECT_FALSE(SP::Sheet.Loaded());
-}
-
-TEST_F(EditorTest, ImportOfADamagedFileKeepsTheProjectOfTheReset) {
+TEST_F(EditorTest, ImportOfABadOrDamagedFileReportsAndLeavesTheReset) {
     NewProject(WriteSheet("s.bmp", PositionSheet(40, 40)));
     for (int i = 0; i < 4; ++i) W().Command1_Click();
-    const std::string cut = dir / "cut.sif", flipped = dir / "flipped.sif";
+    const std::string bad = dir / "bad.sif", cut = dir / "cut.sif", flipped = dir / "flipped.sif";
+    WriteFileBytes(bad, {'X', 'Y', 1, 0, 0, 0, 0, 0});
     ASSERT_TRUE(SP::WriteSIF(cut, 5, 1, 0));
     ASSERT_TRUE(SP::WriteSIF(flipped, 4, 1, 1));
-    // One file ends inside its image stream; the other has a coded structure
-    // block that no longer matches its checksum.
+    // One ends inside its image stream; the other's coded structure block no longer matches its checksum.
     std::vector<uint8_t> bytes = ReadFileBytes(cut);
     WriteFileBytes(cut, std::vector<uint8_t>(bytes.begin(), bytes.end() - 10));
     bytes = ReadFileBytes(flipped);
     bytes[14] ^= 0x5A;
     WriteFileBytes(flipped, bytes);
-
-    for (const std::string& path : {cut, flipped}) {
+    for (const std::string& path : {bad, cut, flipped}) {
         SCOPED_TRACE(path);
         messages.Shown.clear();
         SP::MaskColor = 0x010203;
-        dialogs.FileAnswers.push_back(path);
-        W().mnuImportSIF->trigger();
+        Menu(W().mnuImportSIF, path);
         ASSERT_GE(messages.Shown.size(), 2u);
+        if (path == bad) {
+            EXPECT_EQ(messages.Shown.size(), 2u);
+            EXPECT_EQ(messages.Shown[0].Text, "File contents not recognised!");
+            EXPECT_EQ(messages.Shown[0].Title, "Ahem...");
+        }
         EXPECT_EQ(messages.Shown.back().Text, "SIF import aborted.");
+        EXPECT_EQ(messages.Shown.back().Title, "Dangit...");
+        EXPECT_EQ(messages.Shown.back().Icon, MsgIcon::Critical);
         EXPECT_EQ(SP::Actions.size(), 1u);
         EXPECT_EQ(SP::Actions[0].Directions.size(), 1u);
         EXPECT_EQ(SP::MaskColor, 0x010203);
