@@ -1,17 +1,8 @@
 #pragma once
 // A fresh main window per test, with scripted dialogs, recorded messages and
 // the project globals back at their program-start values.
-#include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QScrollBar>
+#include <QtWidgets>
 #include <gtest/gtest.h>
-#include <memory>
 
 #include "base/Messages.h"
 #include "controls/SpriteFrame.h"
@@ -23,35 +14,42 @@
 #include "support/TestSupport.h"
 
 namespace SP = SpriteProject;
+using Strings = std::vector<std::string>;
+
+// A sheet whose every pixel tells where it is: red = x, green = y (mod 256), blue 0x40.
+inline int32_t PositionColor(int x, int y) { return (x & 0xFF) | ((y & 0xFF) << 8) | (0x40 << 16); }
+inline TestPicture PositionSheet(int w, int h) {
+    TestPicture p = MakePicture(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) p.At(x, y) = PositionColor(x, y);
+    return p;
+}
 
 class EditorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SP::SheetFile.clear();
-        SP::ProjectFile.clear();
-        SP::MaskColor = 0;
+        SP::SheetFile = SP::ProjectFile = SP::FoundSheetPath = "";
+        SP::MaskColor = 0, SP::SelAnchor = -1;
         SP::ClipFrames.clear();
-        SP::SelAnchor = -1;
-        SP::FoundSheetPath.clear();
         Fresh();
     }
-    void TearDown() override { window.reset(); }
     void Fresh() {
         window = std::make_unique<Form1>();
         window->show();
     }
     Form1& W() { return *window; }
 
-    std::string WriteSheet(const std::string& name, const TestPicture& pic) {
-        WriteFileBytes(dir / name, MakeBmp24(pic));
-        return dir / name;
+    // New Project with a position sheet of that size written into the scratch folder.
+    void NewSheet(int w, int h, const std::string& name = "s.bmp") {
+        WriteFileBytes(dir / name, MakeBmp24(PositionSheet(w, h)));
+        Menu(W().mnuNew, dir / name);
     }
     // Triggers a menu item whose file dialog answers `path` ("" = cancel).
     void Menu(QAction* a, const std::string& path) {
         dialogs.FileAnswers.push_back(path);
         a->trigger();
     }
-    void NewProject(const std::string& path) { Menu(W().mnuNew, path); }
+    void AddActions(int n) { for (int i = 0; i < n; ++i) W().Command1_Click(); }
     // Lets the event loop run until the deferred strip rebuild has fired.
     void WaitForRebuild() {
         QElapsedTimer t;
@@ -59,11 +57,20 @@ protected:
         while (W().StripRebuild->Pending() && t.elapsed() < 3000)
             QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
+    QPoint Centre() { return {W().ZoomCenterX, W().ZoomCenterY}; }
+    int32_t Zoomed(int x, int y) { return W().Picture1->PixelAt(x, y); }
+    int32_t Overview(int x, int y) { return W().Picture2->PixelAt(x, y); }
+    std::string Names() { return SP::WorkDir + "|" + SP::SheetFile + "|" + SP::ProjectFile; }
+    static QStringList Items(QComboBox* c) {
+        QStringList out;
+        for (int i = 0; i < c->count(); ++i) out << c->itemText(i);
+        return out;
+    }
     static void SendKey(QWidget* target, int key, const QString& text = QString()) {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-        QApplication::sendEvent(target, &press);
-        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-        QApplication::sendEvent(target, &release);
+        for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent ev(type, key, Qt::NoModifier, text);
+            QApplication::sendEvent(target, &ev);
+        }
     }
     static void SendMouse(QWidget* target, QEvent::Type type, QPointF pos, Qt::MouseButton button,
                           Qt::MouseButtons buttons) {
@@ -76,12 +83,3 @@ protected:
     MessageRecorder messages;
     std::unique_ptr<Form1> window;
 };
-
-// A sheet whose every pixel tells where it is: red = x, green = y (mod 256), blue fixed.
-inline int32_t PositionColor(int x, int y) { return (x & 0xFF) | ((y & 0xFF) << 8) | (0x40 << 16); }
-inline TestPicture PositionSheet(int w, int h) {
-    TestPicture p = MakePicture(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) p.At(x, y) = PositionColor(x, y);
-    return p;
-}
