@@ -1,314 +1,192 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <sys/wait.h>
 
-#include "base/ByteIO.h"
 #include "cli/Cli.h"
 #include "project/SpriteProject.h"
 #include "sif/SifFile.h"
 #include "support/TestSupport.h"
 
+using Args = std::vector<std::string>;
+using Bytes = std::vector<uint8_t>;
+
 namespace {
 
-struct Outcome {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
+struct Outcome { int Status; std::string Out, Err; };
 
-Outcome RunTool(const std::vector<std::string>& args) {
+Outcome Tool(const Args& args) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    Outcome o;
-    o.Status = RunCli(args);
-    o.Out = testing::internal::GetCapturedStdout();
-    o.Err = testing::internal::GetCapturedStderr();
-    return o;
+    const int status = RunCli(args);
+    return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
 }
 
-bool Contains(const std::string& haystack, const std::string& needle) {
-    return haystack.find(needle) != std::string::npos;
-}
+Args operator+(Args a, const Args& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 
-size_t Lines(const std::string& s) {
-    size_t n = 0;
-    for (char c : s) n += c == '\n';
-    return n;
+const std::string Damaged = "This SIF file is damaged or incomplete: ";
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The exit status, nothing on stdout and one line on stderr (the given one, if any).
+void ExpectFails(const Outcome& o, int status = 1, const std::string& err = "") {
+    EXPECT_EQ(o.Status, status);
+    EXPECT_EQ(std::count(o.Err.begin(), o.Err.end(), '\n'), 1) << o.Err;
+    EXPECT_TRUE((err.empty() || o.Err == err) && o.Out.empty()) << o.Err << o.Out;
 }
 
 // A copy of the walker sample in a scratch folder.
 class Cli : public testing::Test {
 protected:
     void SetUp() override {
-        WriteFileBytes(dir / "walker.bmp", ReadFileBytes(std::string(CELWRIGHT_EXAMPLES) + "/walker.bmp"));
-        WriteFileBytes(dir / "walker.sip", ReadFileBytes(std::string(CELWRIGHT_EXAMPLES) + "/walker.sip"));
-        ASSERT_GT(ReadFileBytes(dir / "walker.sip").size(), 100u);
+        for (const std::string name : {"walker.bmp", "walker.sip"})
+            WriteFileBytes(dir / name, ReadFileBytes(std::string(CELWRIGHT_EXAMPLES) + "/" + name));
     }
-    std::string Sip() const { return dir / "walker.sip"; }
-    SifContents ParseOutput(const std::string& path) {
+    SifContents Parsed(const std::string& path) {
         SifContents c;
         std::string detail;
         EXPECT_EQ(ParseSifBytes(ReadFileBytes(path), c, detail), SifParseStatus::Ok) << detail;
         return c;
     }
     TempDir dir;
+    const std::string sip = dir / "walker.sip";
 };
 
 } // namespace
 
-TEST(CliUsage, HelpExplainsEveryCommandAndOption) {
-    for (std::vector<std::string> args : {std::vector<std::string>{"--help"}, {"-h"}, {"export", "--help"}}) {
-        const Outcome o = RunTool(args);
-        EXPECT_EQ(o.Status, 0);
-        EXPECT_TRUE(o.Err.empty());
-        for (const char* word : {"export PROJECT.sip OUTPUT.sif", "import INPUT.sif OUTPUT.sip", "info FILE",
-                                 "--mode bw|grey|16|24", "--no-compress-structure", "--no-compress-image",
-                                 "--force", "Exit status"})
-            EXPECT_TRUE(Contains(o.Out, word)) << word;
+TEST(CliUsage, HelpExplainsEverythingAndBadCommandLinesExitTwoWithAHint) {
+    const Outcome help = Tool({"--help"});
+    EXPECT_EQ(help.Status, 0);
+    for (const char* word : {"export PROJECT.sip OUTPUT.sif", "import INPUT.sif OUTPUT.sip", "info FILE",
+                             "--mode bw|grey|16|24", "--no-compress-structure", "--no-compress-image",
+                             "--force", "Exit status"})
+        EXPECT_TRUE(Has(help.Out, word)) << word;
+    for (const Args& args : {Args{"-h"}, Args{"export", "--help"}})
+        EXPECT_EQ(Tool(args).Out + Tool(args).Err, help.Out + help.Err);
+
+    const Args e = {"export", "a.sip", "b.sif"};
+    for (const Args& args :
+         {Args{}, {"frob"}, {"export", "a.sip"}, e + Args{"c"}, e + Args{"--mode"}, e + Args{"--mode", "256"},
+          e + Args{"--mode", "sixteen"}, e + Args{"--mode=grey", "--bogus"}, e + Args{"--force"},
+          {"import", "a.sif"}, {"import", "a.sif", "dir/ab"}, {"import", "a.sif", "sheet.bmp"}, {"info"},
+          {"info", "a", "b"}}) {
+        const Outcome o = Tool(args);
+        ExpectFails(o, 2);
+        EXPECT_TRUE(Has(o.Err, "--help")) << testing::PrintToString(args) << o.Err;
     }
 }
 
-TEST(CliUsage, BadCommandLinesExitTwoWithAHint) {
-    const std::vector<std::vector<std::string>> cases = {
-        {},
-        {"frob"},
-        {"export", "a.sip"},
-        {"export", "a.sip", "b.sif", "c"},
-        {"export", "a.sip", "b.sif", "--mode"},
-        {"export", "a.sip", "b.sif", "--mode", "256"},
-        {"export", "a.sip", "b.sif", "--mode", "sixteen"},
-        {"export", "a.sip", "b.sif", "--mode=grey", "--bogus"},
-        {"export", "a.sip", "b.sif", "--force"},
-        {"import", "a.sif"},
-        {"import", "a.sif", "dir/ab"},
-        {"import", "a.sif", "sheet.bmp"},
-        {"info"},
-        {"info", "a", "b"},
-    };
-    for (const auto& args : cases) {
-        const Outcome o = RunTool(args);
-        EXPECT_EQ(o.Status, 2) << testing::PrintToString(args);
-        EXPECT_EQ(Lines(o.Err), 1u) << o.Err;
-        EXPECT_TRUE(Contains(o.Err, "--help")) << o.Err;
-        EXPECT_TRUE(o.Out.empty());
-    }
-}
-
-TEST_F(Cli, ExportWritesEveryModeWithItsSynonyms) {
-    const std::vector<std::pair<std::string, std::string>> modes = {{"bw", "1"}, {"grey", "2"}, {"16", "4"},
-                                                                     {"24", "5"}};
-    for (const auto& [name, number] : modes) {
-        const Outcome a = RunTool({"export", Sip(), dir / "a.sif", "--mode", name});
-        const Outcome b = RunTool({"export", "--mode=" + number, Sip(), dir / "b.sif"});
-        ASSERT_EQ(a.Status, 0) << a.Err;
-        ASSERT_EQ(b.Status, 0) << b.Err;
-        EXPECT_TRUE(a.Err.empty());
-        EXPECT_TRUE(Contains(a.Out, "256 x 96"));
+TEST_F(Cli, ExportWritesEveryModeWithItsSynonymsAndCodingOptionsOrNothing) {
+    // Without options: 24-bit colour, both sections coded.
+    const struct { Args options; int mode, flags; } cases[] = {
+        {{}, 5, 3}, {{"--mode", "bw"}, 1, 3}, {{"--mode", "grey", "--no-compress-image"}, 2, 1},
+        {{"--mode", "16", "--no-compress-structure"}, 4, 2},
+        {{"--mode", "24", "--no-compress-structure", "--no-compress-image"}, 5, 0}};
+    for (const auto& c : cases) {
+        const Outcome o = Tool(Args{"export", sip, dir / "a.sif"} + c.options);
+        ASSERT_EQ(o.Status, 0) << o.Err;
+        EXPECT_TRUE(o.Err.empty() && Has(o.Out, "256 x 96")) << o.Out;
+        const Args r(c.options.begin() + std::min<size_t>(2, c.options.size()), c.options.end());
+        ASSERT_EQ(Tool(Args{"export", "--mode=" + std::to_string(c.mode), sip, dir / "b.sif"} + r).Status, 0);
         EXPECT_EQ(ReadFileBytes(dir / "a.sif"), ReadFileBytes(dir / "b.sif"));
-        const SifContents c = ParseOutput(dir / "a.sif");
-        EXPECT_EQ(c.Mode, std::stoi(number));
-        EXPECT_EQ(c.Flags, 3);
-        EXPECT_EQ(c.Width, 256);
-        ASSERT_EQ(c.Actions.size(), 2u);
-        EXPECT_EQ(c.Actions[0].Directions[1].Frames.size(), 4u);
+        EXPECT_EQ(Parsed(dir / "a.sif").Mode, c.mode);
+        EXPECT_EQ(Parsed(dir / "a.sif").Flags, c.flags);
     }
-    // Defaults: 24-bit colour, both sections coded; the options turn coding off.
-    ASSERT_EQ(RunTool({"export", Sip(), dir / "d.sif"}).Status, 0);
-    EXPECT_EQ(ParseOutput(dir / "d.sif").Mode, 5);
-    EXPECT_EQ(ParseOutput(dir / "d.sif").Flags, 3);
-    ASSERT_EQ(RunTool({"export", Sip(), dir / "s.sif", "--no-compress-image"}).Status, 0);
-    EXPECT_EQ(ParseOutput(dir / "s.sif").Flags, 1);
-    ASSERT_EQ(RunTool({"export", Sip(), dir / "i.sif", "--no-compress-structure"}).Status, 0);
-    EXPECT_EQ(ParseOutput(dir / "i.sif").Flags, 2);
-    ASSERT_EQ(RunTool({"export", Sip(), dir / "n.sif", "--no-compress-structure", "--no-compress-image"}).Status, 0);
-    EXPECT_EQ(ParseOutput(dir / "n.sif").Flags, 0);
-    EXPECT_EQ(ParseOutput(dir / "n.sif").Data, ParseOutput(dir / "d.sif").Data);
-}
 
-TEST_F(Cli, RefusedExportsWriteNothingAndSayWhyOnOneLine) {
-    const std::vector<std::string> before = ListDir(dir.Path());
-    for (const char* mode : {"0", "3", "6"}) {
-        const Outcome o = RunTool({"export", Sip(), dir / "out.sif", "--mode", mode});
-        EXPECT_EQ(o.Status, 1);
-        EXPECT_EQ(o.Err, "Invalid bit depth mode specified.\n");
-    }
-    const Outcome missing = RunTool({"export", dir / "none.sip", dir / "out.sif"});
-    EXPECT_EQ(missing.Status, 1);
-    EXPECT_EQ(Lines(missing.Err), 1u);
-    EXPECT_TRUE(Contains(missing.Err, "Can't open the project: " + dir / "none.sip")) << missing.Err;
-    const Outcome itself = RunTool({"export", Sip(), Sip()});
-    EXPECT_EQ(itself.Status, 1);
-    EXPECT_EQ(Lines(itself.Err), 1u);
+    // Refusals write nothing and say why on one line.
+    const Args before = ListDir(dir.Path());
+    for (const char* m : {"0", "3", "6"})
+        ExpectFails(Tool({"export", sip, dir / "x", "--mode", m}), 1, "Invalid bit depth mode specified.\n");
+    const Outcome missing = Tool({"export", dir / "none.sip", dir / "out.sif"});
+    ExpectFails(missing);
+    EXPECT_TRUE(Has(missing.Err, "Can't open the project: " + dir / "none.sip")) << missing.Err;
+    ExpectFails(Tool({"export", sip, sip}));
     EXPECT_EQ(ListDir(dir.Path()), before);
-    EXPECT_EQ(ReadFileBytes(Sip()), ReadFileBytes(std::string(CELWRIGHT_EXAMPLES) + "/walker.sip"));
-
+    EXPECT_EQ(ReadFileBytes(sip), ReadFileBytes(std::string(CELWRIGHT_EXAMPLES) + "/walker.sip"));
     // Without its sheet the project cannot be opened; an older output survives.
     std::remove((dir / "walker.bmp").c_str());
     WriteFileBytes(dir / "out.sif", {9, 9, 9});
-    const Outcome noSheet = RunTool({"export", Sip(), dir / "out.sif"});
-    EXPECT_EQ(noSheet.Status, 1);
-    EXPECT_EQ(noSheet.Err, "Can't find source image!\n");
-    EXPECT_EQ(ReadFileBytes(dir / "out.sif"), (std::vector<uint8_t>{9, 9, 9}));
-    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"out.sif", "walker.sip"}));
+    ExpectFails(Tool({"export", sip, dir / "out.sif"}), 1, "Can't find source image!\n");
+    EXPECT_EQ(ReadFileBytes(dir / "out.sif"), (Bytes{9, 9, 9}));
+    EXPECT_EQ(ListDir(dir.Path()), (Args{"a.sif", "b.sif", "out.sif", "walker.sip"}));
 }
 
-TEST_F(Cli, ImportRebuildsTheProjectBesideItsSheet) {
-    ASSERT_EQ(RunTool({"export", Sip(), dir / "walker.sif"}).Status, 0);
+TEST_F(Cli, ImportRebuildsTheProjectButNeverReplacesFilesUnlessForced) {
+    ASSERT_EQ(Tool({"export", sip, dir / "walker.sif"}).Status, 0);
+    Bytes good = ReadFileBytes(dir / "walker.sif");
+    WriteFileBytes(dir / "junk.sif", {'h', 'e', 'l', 'l', 'o'});
+    WriteFileBytes(dir / "cut.sif", Bytes(good.begin(), good.begin() + good.size() / 2));
+    const size_t image = Parsed(dir / "walker.sif").ImageOffset;
+    good[image + 8] = good[image + 9] = 0; // a sheet width of 0
+    WriteFileBytes(dir / "flat.sif", good);
     TempDir out;
-    const Outcome o = RunTool({"import", dir / "walker.sif", out / "hero.sip"});
-    ASSERT_EQ(o.Status, 0) << o.Err;
-    EXPECT_TRUE(o.Err.empty());
-    EXPECT_EQ(ListDir(out.Path()), (std::vector<std::string>{"hero.bmp", "hero.sip"}));
-    // The last three characters are swapped, whatever bytes they take.
-    TempDir other;
-    ASSERT_EQ(RunTool({"import", dir / "walker.sif", other / "h\xC3\xA9ro.s\xC3\xAFp"}).Status, 0);
-    EXPECT_TRUE(FileExists(other / "h\xC3\xA9ro.bmp"));
+    auto from = [&](const std::string& sif) { return Tool({"import", dir / sif, out / "a.sip"}); };
+    const std::string aborted = " SIF import aborted.\n";
+    ExpectFails(from("junk.sif"), 1, "File contents not recognised!" + aborted);
+    ExpectFails(from("cut.sif"), 1, Damaged + dir / "cut.sif" + aborted);
+    ExpectFails(from("flat.sif"), 1, "SIF import aborted.\n");
+    ExpectFails(from("none.sif"), 1, dir / "none.sif This file does not exist." + aborted);
+    ExpectFails(Tool({"import", dir / "cut.sif", out / "missing/a.sip"}));
 
-    // 24-bit colour is lossless: the rebuilt sheet has the sample's pixels.
-    cBitMap original, rebuilt;
-    ASSERT_TRUE(original.LoadBMP(dir / "walker.bmp"));
-    ASSERT_TRUE(rebuilt.LoadBMP(out / "hero.bmp"));
-    ASSERT_EQ(rebuilt.Width(), 256);
-    ASSERT_EQ(rebuilt.Pixels().size(), original.Pixels().size());
-    EXPECT_EQ(0, std::memcmp(rebuilt.Pixels().data(), original.Pixels().data(), original.Pixels().size()));
-
-    ProjectFileContents sample, back;
-    std::string error;
-    ASSERT_TRUE(ParseProjectBytes(ReadFileBytes(Sip()), sample, error));
-    ASSERT_TRUE(ParseProjectBytes(ReadFileBytes(out / "hero.sip"), back, error));
-    EXPECT_EQ(back.SheetPath, out / "hero.bmp");
-    EXPECT_EQ(back.MaskColor, 0x00FF00FF);
-    ASSERT_EQ(back.Actions.size(), sample.Actions.size());
-    for (size_t a = 0; a < sample.Actions.size(); ++a)
-        for (size_t d = 0; d < sample.Actions[a].Directions.size(); ++d)
-            EXPECT_EQ(back.Actions[a].Directions[d].Frames, sample.Actions[a].Directions[d].Frames);
-}
-
-TEST_F(Cli, ImportNeverReplacesFilesUnlessForced) {
-    ASSERT_EQ(RunTool({"export", Sip(), dir / "walker.sif", "--mode", "bw"}).Status, 0);
-    TempDir out;
+    const Args import = {"import", dir / "walker.sif", out / "hero.sip"}, forced = import + Args{"--force"};
+    const std::string exists = " already exists; not replacing it (use --force to replace it)\n";
     WriteFileBytes(out / "hero.bmp", {1, 2, 3});
-    Outcome o = RunTool({"import", dir / "walker.sif", out / "hero.sip"});
-    EXPECT_EQ(o.Status, 1);
-    EXPECT_EQ(o.Err, "hero.bmp already exists; not replacing it (use --force to replace it)\n");
-    EXPECT_EQ(ListDir(out.Path()), std::vector<std::string>{"hero.bmp"});
-    EXPECT_EQ(ReadFileBytes(out / "hero.bmp"), (std::vector<uint8_t>{1, 2, 3}));
+    ExpectFails(Tool(import), 1, "hero.bmp" + exists);
+    EXPECT_EQ(ListDir(out.Path()), Args{"hero.bmp"}); // nothing left by any refusal
+    EXPECT_EQ(ReadFileBytes(out / "hero.bmp"), (Bytes{1, 2, 3}));
 
-    o = RunTool({"import", dir / "walker.sif", out / "hero.sip", "--force"});
-    ASSERT_EQ(o.Status, 0) << o.Err;
-    EXPECT_EQ(ListDir(out.Path()), (std::vector<std::string>{"hero.bmp", "hero.sip"}));
-    EXPECT_GT(ReadFileBytes(out / "hero.bmp").size(), 256u * 96u * 3u);
+    ASSERT_EQ(Tool(forced).Status, 0);
+    EXPECT_EQ(ListDir(out.Path()), (Args{"hero.bmp", "hero.sip"}));
+    EXPECT_TRUE(Has(Tool({"info", out / "hero.sip"}).Out, "Sheet path:    " + out / "hero.bmp\n"));
+    // 24-bit colour is lossless: the rebuilt project exports to the same file.
+    ASSERT_EQ(Tool({"export", out / "hero.sip", dir / "again.sif"}).Status, 0);
+    EXPECT_EQ(ReadFileBytes(dir / "again.sif"), ReadFileBytes(dir / "walker.sif"));
 
     // A second import meets the project file first.
-    const std::vector<uint8_t> project = ReadFileBytes(out / "hero.sip");
+    const Bytes project = ReadFileBytes(out / "hero.sip");
     std::remove((out / "hero.bmp").c_str());
-    o = RunTool({"import", dir / "walker.sif", out / "hero.sip"});
-    EXPECT_EQ(o.Status, 1);
-    EXPECT_EQ(o.Err, "hero.sip already exists; not replacing it (use --force to replace it)\n");
+    ExpectFails(Tool(import), 1, "hero.sip" + exists);
     EXPECT_EQ(ReadFileBytes(out / "hero.sip"), project);
-}
-
-TEST_F(Cli, RefusedImportsLeaveNoFilesBehind) {
-    ASSERT_EQ(RunTool({"export", Sip(), dir / "good.sif"}).Status, 0);
-    const std::vector<uint8_t> good = ReadFileBytes(dir / "good.sif");
-    TempDir out;
-    WriteFileBytes(out / "junk.sif", {'h', 'e', 'l', 'l', 'o'});
-    WriteFileBytes(out / "cut.sif", std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2));
-    std::vector<uint8_t> flat = good; // the same file with a sheet width of 0
-    SifContents c;
-    std::string detail;
-    ASSERT_EQ(ParseSifBytes(good, c, detail), SifParseStatus::Ok);
-    flat[c.ImageOffset + 8] = flat[c.ImageOffset + 9] = 0;
-    WriteFileBytes(out / "flat.sif", flat);
-    const std::vector<std::string> before = ListDir(out.Path());
-
-    Outcome o = RunTool({"import", out / "junk.sif", out / "a.sip"});
-    EXPECT_EQ(o.Status, 1);
-    EXPECT_EQ(o.Err, "File contents not recognised! SIF import aborted.\n");
-    o = RunTool({"import", out / "cut.sif", out / "a.sip"});
-    EXPECT_EQ(o.Status, 1);
-    EXPECT_EQ(o.Err, "This SIF file is damaged or incomplete: " + out / "cut.sif" + " SIF import aborted.\n");
-    o = RunTool({"import", out / "flat.sif", out / "a.sip"});
-    EXPECT_EQ(o.Status, 1);
-    EXPECT_EQ(o.Err, "SIF import aborted.\n");
-    o = RunTool({"import", out / "none.sif", out / "a.sip"});
-    EXPECT_EQ(o.Status, 1);
-    EXPECT_EQ(o.Err, out / "none.sif" + " This file does not exist. SIF import aborted.\n");
-    o = RunTool({"import", out / "junk.sif", out / "junk.bmp.sip"}); // not refused for its name
-    EXPECT_EQ(o.Status, 1);
-    o = RunTool({"import", out / "cut.sif", out / "missing/a.sip"});
-    EXPECT_EQ(o.Status, 1);
-    EXPECT_EQ(ListDir(out.Path()), before);
+    // A folder where the sheet should go: everything else succeeds, the last step cannot.
+    std::remove((out / "hero.sip").c_str());
+    std::filesystem::create_directory(out / "hero.bmp");
+    const Outcome half = Tool(forced);
+    ExpectFails(half);
+    EXPECT_TRUE(Has(half.Err, "hero.bmp")) << half.Err;
+    EXPECT_EQ(ListDir(out.Path()), Args{"hero.bmp"});
 }
 
 TEST_F(Cli, InfoSummarisesProjectsAndSpriteImageFiles) {
-    Outcome o = RunTool({"info", Sip()});
-    ASSERT_EQ(o.Status, 0) << o.Err;
-    for (const char* line : {"Mask colour:   0x00FF00FF (red 255, green 0, blue 255)\n", "Sheet path:    walker.bmp\n",
-                             "Actions:       2\n", "  \"Walk\": 2 directions\n", "    \"Right\": 4 frames\n",
-                             "  \"Idle\": 2 directions\n", "    \"Left\": 2 frames\n"})
-        EXPECT_TRUE(Contains(o.Out, line)) << line << o.Out;
-
-    ASSERT_EQ(RunTool({"export", Sip(), dir / "w.sif", "--mode", "16", "--no-compress-image"}).Status, 0);
-    o = RunTool({"info", dir / "w.sif"});
-    ASSERT_EQ(o.Status, 0) << o.Err;
-    for (const char* line : {"version 1\n", "Flags:         0x01 (structure coded, image stored)\n",
-                             "Depth mode:    4 (16-bit color)\n", "Sheet size:    256 x 96\n",
-                             "Mask colour:   0x00FF00FF", "  Action 1: 2 directions\n", "    Dir 0: 2 frames\n"})
-        EXPECT_TRUE(Contains(o.Out, line)) << line << o.Out;
-
+    auto expectInfo = [](const std::string& file, std::initializer_list<const char*> lines) {
+        const Outcome o = Tool({"info", file});
+        ASSERT_EQ(o.Status, 0) << o.Err;
+        for (const char* line : lines) EXPECT_TRUE(Has(o.Out, line)) << line << o.Out;
+    };
+    expectInfo(sip, {"Mask colour:   0x00FF00FF (red 255, green 0, blue 255)\n",
+                     "Sheet path:    walker.bmp\n", "Actions:       2\n", "  \"Walk\": 2 directions\n",
+                     "    \"Right\": 4 frames\n"});
+    ASSERT_EQ(Tool({"export", sip, dir / "w.sif", "--mode", "16", "--no-compress-image"}).Status, 0);
+    expectInfo(dir / "w.sif", {"Flags:         0x01 (structure coded, image stored)\n",
+                               "Depth mode:    4 (16-bit color)\n", "Sheet size:    256 x 96\n",
+                               "  Action 1: 2 directions\n", "    Dir 0: 2 frames\n"});
     // Content decides when the name does not: a project saved as .sif is still a project.
-    WriteFileBytes(dir / "odd.sif", ReadFileBytes(Sip()));
-    o = RunTool({"info", dir / "odd.sif"});
-    EXPECT_EQ(o.Status, 0);
-    EXPECT_TRUE(Contains(o.Out, "project file (.sip)"));
+    WriteFileBytes(dir / "odd.sif", ReadFileBytes(sip));
+    expectInfo(dir / "odd.sif", {"project file (.sip)"});
 
-    std::vector<uint8_t> cut = ReadFileBytes(dir / "w.sif");
-    cut.resize(cut.size() - 1);
-    WriteFileBytes(dir / "cut.sif", cut);
-    o = RunTool({"info", dir / "cut.sif"});
-    EXPECT_EQ(o.Status, 1);
-    EXPECT_EQ(o.Err, "This SIF file is damaged or incomplete: " + dir / "cut.sif" + "\n");
-    EXPECT_TRUE(o.Out.empty());
-    std::vector<uint8_t> project = ReadFileBytes(Sip());
-    project.resize(project.size() - 3);
-    WriteFileBytes(dir / "cut.sip", project);
-    o = RunTool({"info", dir / "cut.sip"});
-    EXPECT_EQ(o.Status, 1);
-    EXPECT_EQ(Lines(o.Err), 1u);
-    EXPECT_TRUE(Contains(o.Err, "damaged"));
+    const Bytes w = ReadFileBytes(dir / "w.sif"), p = ReadFileBytes(sip);
+    WriteFileBytes(dir / "cut.sif", Bytes(w.begin(), w.end() - 3));
+    WriteFileBytes(dir / "cut.sip", Bytes(p.begin(), p.end() - 3));
+    ExpectFails(Tool({"info", dir / "cut.sif"}), 1, Damaged + dir / "cut.sif\n");
+    const Outcome project = Tool({"info", dir / "cut.sip"});
+    ExpectFails(project);
+    EXPECT_TRUE(Has(project.Err, "damaged")) << project.Err;
 }
 
 TEST_F(Cli, RunsAsARealProcess) {
-    const std::string cli = CELWRIGHT_CLI_PATH;
-    const std::string out = dir / "out.txt", err = dir / "err.txt";
-    int rc = std::system((cli + " info '" + Sip() + "' >'" + out + "' 2>'" + err + "'").c_str());
-    ASSERT_TRUE(WIFEXITED(rc));
-    EXPECT_EQ(WEXITSTATUS(rc), 0);
-    const std::vector<uint8_t> text = ReadFileBytes(out);
-    EXPECT_TRUE(Contains(std::string(text.begin(), text.end()), "\"Walk\": 2 directions"));
-
-    rc = std::system((cli + " import '" + Sip() + "' '" + (dir / "x.sip") + "' >'" + out + "' 2>'" + err + "'").c_str());
-    ASSERT_TRUE(WIFEXITED(rc));
-    EXPECT_EQ(WEXITSTATUS(rc), 1);
-    const std::vector<uint8_t> e = ReadFileBytes(err);
-    EXPECT_EQ(std::string(e.begin(), e.end()), "File contents not recognised! SIF import aborted.\n");
-
-    rc = std::system((cli + " >'" + out + "' 2>'" + err + "'").c_str());
-    EXPECT_EQ(WEXITSTATUS(rc), 2);
-}
-
-TEST_F(Cli, ImportThatFailsHalfwayTakesBackWhatItWrote) {
-    ASSERT_EQ(RunTool({"export", Sip(), dir / "walker.sif"}).Status, 0);
-    TempDir out;
-    // A folder where the sheet should go: everything else succeeds, the last step cannot.
-    std::filesystem::create_directory(out / "hero.bmp");
-    const Outcome o = RunTool({"import", dir / "walker.sif", out / "hero.sip", "--force"});
-    EXPECT_EQ(o.Status, 1);
-    EXPECT_EQ(Lines(o.Err), 1u);
-    EXPECT_TRUE(Contains(o.Err, "hero.bmp")) << o.Err;
-    EXPECT_EQ(ListDir(out.Path()), std::vector<std::string>{"hero.bmp"});
+    const std::string cli = CELWRIGHT_CLI_PATH, redirect = " >'" + dir / "out.txt" + "' 2>&1";
+    EXPECT_EQ(WEXITSTATUS(std::system((cli + " info '" + sip + "'" + redirect).c_str())), 0);
+    const Bytes text = ReadFileBytes(dir / "out.txt");
+    EXPECT_TRUE(Has(std::string(text.begin(), text.end()), "\"Walk\": 2 directions"));
+    EXPECT_EQ(WEXITSTATUS(std::system((cli + redirect).c_str())), 2);
 }
