@@ -10,7 +10,6 @@
 #include "platform/CommDlgs.h"
 #include "platform/DeferredCall.h"
 #include "platform/PictureBox.h"
-#include "project/SpriteProject.h"
 #include "support/TestSupport.h"
 
 namespace SP = SpriteProject;
@@ -52,9 +51,7 @@ protected:
     void AddActions(int n) { for (int i = 0; i < n; ++i) W().Command1_Click(); }
     // Lets the event loop run until the deferred strip rebuild has fired.
     void WaitForRebuild() {
-        QElapsedTimer t;
-        t.start();
-        while (W().StripRebuild->Pending() && t.elapsed() < 3000)
+        for (QDeadlineTimer end(3000); W().StripRebuild->Pending() && !end.hasExpired();)
             QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     QPoint Centre() { return {W().ZoomCenterX, W().ZoomCenterY}; }
@@ -67,10 +64,8 @@ protected:
         return out;
     }
     static void SendKey(QWidget* target, int key, const QString& text = QString()) {
-        for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
-            QKeyEvent ev(type, key, Qt::NoModifier, text);
-            QApplication::sendEvent(target, &ev);
-        }
+        QKeyEvent ev(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(target, &ev);
     }
     static void SendMouse(QWidget* target, QEvent::Type type, QPointF pos, Qt::MouseButton button,
                           Qt::MouseButtons buttons) {

@@ -5,8 +5,7 @@
 TEST_F(EditorTest, ExportWritesTheChosenModeAndFlags) {
     NewSheet(30, 20);
     const std::string sif = dir / "out.sif";
-    W().mnuCompress_Click(0), W().mnuCompress_Click(1); // both options off
-    Menu(W().mnuExportSIF[5], sif);
+    W().mnuCompress_Click(0), W().mnuCompress_Click(1), Menu(W().mnuExportSIF[5], sif); // both options off
     const FileDialogRequest& r = dialogs.FileRequests.at(1);
     EXPECT_EQ(Strings({std::to_string(r.DialogKind), r.Title, r.DefaultName, r.Filter, r.InitDir, r.DefExt}),
               Strings({"0", "Save Sprite Image File As...", "*.sif",
@@ -21,23 +20,19 @@ TEST_F(EditorTest, ExportWritesTheChosenModeAndFlags) {
     Menu(W().mnuExportSIF[2], sif);
     EXPECT_EQ(ReadFileBytes(sif)[3], 3);
     EXPECT_TRUE(SP::WorkDir == dir.Path() && messages.Shown.empty());
-    for (int bad : {3, 300}) { // no such depth mode: refused, nothing written
-        dialogs.FileAnswers.push_back(dir / "bad.sif");
-        W().mnuExportSIF_Click(bad);
-    }
+    for (int bad : {3, 300}) // no such depth mode: refused, nothing written
+        dialogs.FileAnswers.push_back(dir / "bad.sif"), W().mnuExportSIF_Click(bad);
     EXPECT_EQ(messages.Texts(), Strings(2, "Invalid bit depth mode specified."));
     EXPECT_FALSE(FileExists(dir / "bad.sif"));
 }
 
 TEST_F(EditorTest, ImportRebuildsTheProjectAndShowsTheSheet) {
-    NewSheet(300, 280);
-    AddActions(3);
+    NewSheet(300, 280), AddActions(3);
     const FrameData f{1, 2, 3, 4, {9, 8}, 7, -1, -2};
     SP::Actions[2].Directions[0].Frames[0] = f;
     SP::Actions[2].Name = "Named", SP::MaskColor = 0x00FF00;
     Menu(W().mnuExportSIF[5], dir / "in.sif");
-    SP::MaskColor = 0;
-    Fresh();
+    SP::MaskColor = 0, Fresh();
     const std::string names = Names();
     Menu(W().mnuImportSIF, dir / "in.sif");
     const FileDialogRequest& r = dialogs.FileRequests.back();
@@ -52,21 +47,17 @@ TEST_F(EditorTest, ImportRebuildsTheProjectAndShowsTheSheet) {
 }
 
 TEST_F(EditorTest, ImportOfABadOrDamagedFileReportsAndLeavesTheReset) {
-    NewSheet(40, 40);
-    AddActions(4);
+    NewSheet(40, 40), AddActions(4);
     const std::string bad = dir / "bad.sif", cut = dir / "cut.sif", flipped = dir / "flipped.sif";
     WriteFileBytes(bad, {'X', 'Y', 1, 0, 0, 0, 0, 0});
     ASSERT_TRUE(SP::WriteSIF(cut, 5, 1, 0) && SP::WriteSIF(flipped, 4, 1, 1));
     // One ends inside its image stream; the other's coded structure block fails its checksum.
     std::vector<uint8_t> bytes = ReadFileBytes(cut);
     WriteFileBytes(cut, std::vector<uint8_t>(bytes.begin(), bytes.end() - 10));
-    bytes = ReadFileBytes(flipped);
-    bytes[14] ^= 0x5A;
-    WriteFileBytes(flipped, bytes);
+    bytes = ReadFileBytes(flipped), bytes[14] ^= 0x5A, WriteFileBytes(flipped, bytes);
     for (const std::string& path : {bad, cut, flipped}) {
         SCOPED_TRACE(path);
-        messages.Shown.clear(), SP::MaskColor = 0x010203;
-        Menu(W().mnuImportSIF, path);
+        messages.Shown.clear(), SP::MaskColor = 0x010203, Menu(W().mnuImportSIF, path);
         ASSERT_GE(messages.Shown.size(), 2u);
         const Message& first = messages.Shown[0], last = messages.Shown.back();
         EXPECT_TRUE(path != bad || first.Title + first.Text == "Ahem...File contents not recognised!");

@@ -2,68 +2,61 @@
 // "New Frame" label, and what the thumbnails show.
 #include "EditorFixture.h"
 
-namespace {
-
 using Layout = std::vector<std::pair<int, int>>;
 
-// Action 0 with direction 0 of `count` frames, frame i at (i * 10, 0), 10 wide, 40 high.
-void MakeDirection(Form1& w, int count) {
-    w.Command1_Click();
-    DirectionData& d = SP::Actions[0].Directions[0];
-    d.Frames.resize(count);
-    d.FrameUBound = static_cast<int16_t>(count - 1);
-    for (int i = 0; i < count; ++i) d.Frames[i] = FrameData{i * 10, 0, 40, 10, {0, 0}, int16_t(i), i, 0};
-    w.lstAction_Click(0), w.lstDirection_Click(0);
-}
+class StripTest : public EditorTest {
+protected:
+    // A 100 x 100 sheet; action 0, direction 0 of `count` frames: frame i at (i * 10, 0), 10 wide, 40 high.
+    void MakeDirection(int count) {
+        NewSheet(100, 100), W().Command1_Click();
+        DirectionData& d = SP::Actions[0].Directions[0];
+        d.Frames.resize(count), d.FrameUBound = static_cast<int16_t>(count - 1);
+        for (int i = 0; i < count; ++i) d.Frames[i] = FrameData{i * 10, 0, 40, 10, {0, 0}, int16_t(i), i, 0};
+        W().lstAction_Click(0), W().lstDirection_Click(0);
+    }
+    // The thumbnails on screen as (index, x) left to right, then the label as (-1, x), or (-1, -1) if hidden.
+    Layout Shown() {
+        Layout out;
+        for (int i = 0; i < W().ThumbCount(); ++i)
+            if (SpriteFrame* t = W().ThumbWidget(i)) out.emplace_back(i, t->x());
+        std::sort(out.begin(), out.end(), [](auto a, auto b) { return a.second < b.second; });
+        out.emplace_back(-1, W().lblNewFrame->isHidden() ? -1 : W().lblNewFrame->x());
+        return out;
+    }
+    QString Captions(int i) {
+        SpriteFrame* t = W().ThumbWidget(i);
+        return t->NumText() + " " + t->LocText() + " " + t->SizeText() + " " + t->HSText() + " " + t->DelayText();
+    }
+};
 
-// The thumbnails on screen as (index, x) left to right, then the label as (-1, x), or (-1, -1) if hidden.
-Layout Shown(Form1& w) {
-    Layout out;
-    for (int i = 0; i < w.ThumbCount(); ++i)
-        if (SpriteFrame* t = w.ThumbWidget(i)) out.emplace_back(i, t->x());
-    std::sort(out.begin(), out.end(), [](auto a, auto b) { return a.second < b.second; });
-    out.emplace_back(-1, w.lblNewFrame->isHidden() ? -1 : w.lblNewFrame->x());
-    return out;
-}
-
-QString Captions(SpriteFrame* t) {
-    return t->NumText() + " " + t->LocText() + " " + t->SizeText() + " " + t->HSText() + " " + t->DelayText();
-}
-
-} // namespace
-
-TEST_F(EditorTest, TenFramesLayOutSixThenTheLabel) {
-    NewSheet(200, 100);
-    MakeDirection(W(), 10);
+TEST_F(StripTest, TenFramesLayOutSixThenTheLabel) {
+    MakeDirection(10);
     EXPECT_EQ(W().ThumbWidget(0), nullptr); // deferred: nothing yet
     WaitForRebuild();
-    EXPECT_EQ(Shown(W()), (Layout{{0, 0}, {1, 89}, {2, 178}, {3, 267}, {4, 356}, {5, 445}, {-1, 534}}));
-    EXPECT_EQ(Captions(W().ThumbWidget(3)), "Frame 3 (30,0) 40x10 (3,0) 3");
-    EXPECT_EQ(Captions(W().ThumbWidget(0)), "Frame 0 (0,0) 40x10 (0,0) 1"); // delay 0 shows as 1
+    EXPECT_EQ(Shown(), (Layout{{0, 0}, {1, 89}, {2, 178}, {3, 267}, {4, 356}, {5, 445}, {-1, 534}}));
+    EXPECT_EQ(Captions(3), "Frame 3 (30,0) 40x10 (3,0) 3");
+    EXPECT_EQ(Captions(0), "Frame 0 (0,0) 40x10 (0,0) 1"); // delay 0 shows as 1
     // A 10 x 40 frame is stretched to fill 72 x 72.
     EXPECT_EQ(W().ThumbWidget(3)->Thumb()->PixelAt(0, 0), PositionColor(30, 0));
     EXPECT_EQ(W().ThumbWidget(3)->Thumb()->PixelAt(71, 71), PositionColor(39, 39));
     for (const auto& [pos, layout] : {std::pair{9, Layout{{9, 0}, {-1, 89}}},
                                       std::pair{7, Layout{{7, 0}, {8, 89}, {9, 178}, {-1, 267}}}}) {
         W().FrameScroll->setValue(pos);
-        EXPECT_EQ(Shown(W()), layout) << pos;
+        EXPECT_EQ(Shown(), layout) << pos;
     }
     EXPECT_EQ(W().ThumbWidget(8)->Thumb()->PixelAt(0, 0), PositionColor(80, 0));
 }
 
-TEST_F(EditorTest, NewFrameLabelAppendsAnUnfilledThumbnail) {
-    NewSheet(100, 100);
-    MakeDirection(W(), 2);
-    WaitForRebuild();
-    W().FrameScroll->setValue(1);
+TEST_F(StripTest, NewFrameLabelAppendsAnUnfilledThumbnail) {
+    MakeDirection(2), WaitForRebuild(), W().FrameScroll->setValue(1);
     SendMouse(W().lblNewFrame, QEvent::MouseButtonPress, {20, 80}, Qt::LeftButton, Qt::LeftButton);
     SendMouse(W().lblNewFrame, QEvent::MouseButtonRelease, {20, 80}, Qt::LeftButton, Qt::NoButton);
     const DirectionData& d = SP::Actions[0].Directions[0];
     EXPECT_TRUE(d.FrameUBound == 2 && d.Frames.at(2) == FrameData{});
-    EXPECT_EQ(Shown(W()), (Layout{{1, 0}, {2, 89}, {-1, 178}}));
+    EXPECT_EQ(Shown(), (Layout{{1, 0}, {2, 89}, {-1, 178}}));
     // The new thumbnail keeps the control's initial captions, also after scrolling away and back.
     W().FrameScroll->setValue(0), W().FrameScroll->setValue(2);
-    EXPECT_EQ(Captions(W().ThumbWidget(2)), "Frame 2 (?,?) ?x? (0,0) 1");
+    EXPECT_EQ(Captions(2), "Frame 2 (?,?) ?x? (0,0) 1");
     SP::Actions[0].Directions[0].Frames[2] = FrameData{5, 6, 7, 8, {0, 0}, 2, 0, 0};
     W().ThumbChanged(2);
     EXPECT_EQ(W().ThumbWidget(2)->SizeText(), "7x8");
@@ -72,42 +65,19 @@ TEST_F(EditorTest, NewFrameLabelAppendsAnUnfilledThumbnail) {
     EXPECT_EQ(d.Frames.size(), 3u);
 }
 
-TEST_F(EditorTest, DeferredRebuildMergesRequestsAndFollowsTheLastSelection) {
-    NewSheet(100, 100);
-    MakeDirection(W(), 4);
-    W().Command4_Click(); // "Dir 1": one unmarked frame
+TEST_F(StripTest, DeferredRebuildMergesRequestsAndFollowsTheLastSelection) {
+    MakeDirection(4), W().Command4_Click(); // "Dir 1": one unmarked frame
     const int before = W().StripRebuilds;
     for (int i : {1, 0, 1}) W().lstDirection_Click(i);
     EXPECT_EQ(W().StripRebuilds, before); // nothing until the handlers have returned
-    SP::CurFrame = 3;
-    WaitForRebuild();
+    SP::CurFrame = 3, WaitForRebuild();
     EXPECT_TRUE(W().StripRebuilds == before + 1 && SP::CurFrame == -1);
-    EXPECT_EQ(Shown(W()), (Layout{{0, 0}, {-1, 89}}));
+    EXPECT_EQ(Shown(), (Layout{{0, 0}, {-1, 89}}));
     EXPECT_EQ(W().ThumbWidget(0)->SizeText(), "0x0"); // and a cleared picture, not the sheet
     EXPECT_NE(W().ThumbWidget(0)->Thumb()->PixelAt(0, 0), PositionColor(0, 0));
     // Selecting an action empties the strip until a direction is chosen, and keeps frame and anchor.
     W().Command1_Click(), W().lstAction_Click(1);
-    SP::CurFrame = 2, SP::SelAnchor = 1;
-    WaitForRebuild();
-    EXPECT_EQ(Shown(W()), (Layout{{-1, -1}}));
+    SP::CurFrame = 2, SP::SelAnchor = 1, WaitForRebuild();
+    EXPECT_EQ(Shown(), (Layout{{-1, -1}}));
     EXPECT_EQ(QPoint(SP::CurFrame, SP::SelAnchor), QPoint(2, 1));
-}
-
-TEST_F(EditorTest, DirectRebuildKeepsTheScrollAndHighlightsFollowTheirFrames) {
-    NewSheet(100, 100);
-    MakeDirection(W(), 8);
-    WaitForRebuild();
-    W().FrameScroll->setValue(5);
-    W().RebuildStrip(false);
-    EXPECT_EQ(Shown(W()).size(), 1u); // hidden until the caller lays them out
-    W().FrameScroll_Change();
-    EXPECT_EQ(Shown(W()).front(), (std::pair<int, int>{5, 0}));
-    // The widgets change hands while scrolling; a highlight stays with its frame.
-    W().SetThumbHighlight(1, 1), W().SetThumbHighlight(7, 1);
-    W().FrameScroll->setValue(0);
-    EXPECT_EQ(QPoint(W().ThumbWidget(1)->Highlight(), W().ThumbWidget(2)->Highlight()), QPoint(1, 0));
-    W().FrameScroll->setValue(2);
-    EXPECT_EQ(QPoint(W().ThumbWidget(7)->Highlight(), W().ThumbWidget(2)->Highlight()), QPoint(1, 0));
-    W().ResetProject(); // a reset empties the strip
-    EXPECT_EQ(Shown(W()), (Layout{{-1, -1}}));
 }
