@@ -1,100 +1,69 @@
 #pragma once
-// Helpers of the bitmap tests: pictures in and out of a cBitMap, and a target
-// surface with a guard border that must stay untouched.
-#include <cstdint>
-#include <cstring>
+// Helpers of the bitmap tests: pictures in and out of a cBitMap.
+#include <algorithm>
 #include <random>
-#include <string>
-#include <vector>
 
+#include "base/Messages.h"
 #include "bitmap/cBitMap.h"
 #include "support/TestSupport.h"
+
+using Bytes = std::vector<uint8_t>;
+
+inline constexpr auto Rgb = [](int r, int g, int b) { return b << 16 | g << 8 | r; };
 
 // Colour 0x00BBGGRR of the pixel at top-down (x, y).
 inline int32_t SheetColor(const cBitMap& bm, int x, int y) {
     const uint8_t* p = bm.Pixels().data() + static_cast<size_t>(bm.Height() - 1 - y) * bm.Stride() + 3 * x;
-    return p[0] << 16 | p[1] << 8 | p[2];
+    return Rgb(p[2], p[1], p[0]);
 }
 
-inline TestPicture PictureOf(const cBitMap& bm) {
-    TestPicture pic = MakePicture(bm.Width(), bm.Height());
-    for (int y = 0; y < bm.Height(); ++y)
+// Every pixel's colour, top row first (or bottom row first, as the streams go).
+inline std::vector<int32_t> ColorsOf(const cBitMap& bm, bool bottomUp = false) {
+    std::vector<int32_t> out;
+    for (int r = 0; r < bm.Height(); ++r)
         for (int x = 0; x < bm.Width(); ++x)
-            pic.At(x, y) = SheetColor(bm, x, y);
+            out.push_back(SheetColor(bm, x, bottomUp ? bm.Height() - 1 - r : r));
+    return out;
+}
+
+inline bool AllZero(const ByteBuffer& b) {
+    return std::all_of(b.data(), b.data() + b.size(), [](uint8_t v) { return v == 0; });
+}
+
+// A picture whose every pixel has its own colour.
+inline TestPicture Sample(int w, int h) {
+    TestPicture pic = MakePicture(w, h);
+    for (int i = 0; i < w * h; ++i)
+        pic.Colors[i] = Rgb(10 + i % w, 100 + i / w, 200 + (i % w ^ i / w));
     return pic;
 }
 
-inline int32_t Rgb(int r, int g, int b) {
-    return b << 16 | g << 8 | r;
+// Everything a refused load or rebuild must leave alone.
+inline Bytes StateOf(const cBitMap& bm) {
+    const auto* h = reinterpret_cast<const uint8_t*>(&bm.Header());
+    Bytes s(h, h + sizeof(BitmapInfoHeader));
+    s.insert(s.end(), bm.Pixels().data(), bm.Pixels().data() + bm.Pixels().size());
+    for (size_t v : {size_t{bm.Loaded()}, size_t(bm.Stride()), size_t(bm.RowPad()), bm.MaskBits().size()})
+        s.push_back(static_cast<uint8_t>(v));
+    return s;
 }
 
 // Loads a picture through a BMP file.
-inline bool LoadPicture(cBitMap& bm, const TestPicture& pic, const TempDir& dir,
-                        const std::string& name = "p.bmp") {
-    WriteFileBytes(dir / name, MakeBmp24(pic));
-    return bm.LoadBMP(dir / name);
+inline bool LoadPicture(cBitMap& bm, const TestPicture& p, const TempDir& dir,
+                        const std::string& n = "p.bmp") {
+    WriteFileBytes(dir / n, MakeBmp24(p));
+    return bm.LoadBMP(dir / n);
 }
 
-// A picture of colours from a small palette in runs of random length, so that
-// runs cross rows and pass 127.
-inline TestPicture RunnyPicture(int w, int h, unsigned key, int paletteSize = 4) {
+// Colours from a small palette in runs of 1 to 300 pixels, so that runs
+// cross rows and pass 127.
+inline TestPicture RunnyPicture(int w, int h, unsigned key, unsigned paletteSize = 4) {
     std::mt19937 rng(key);
     TestPicture pic = MakePicture(w, h);
-    std::vector<int32_t> palette;
-    for (int i = 0; i < paletteSize; ++i)
-        palette.push_back(static_cast<int32_t>(rng() & 0xFFFFFF));
-    int32_t c = palette[0];
-    int left = 0;
-    for (auto& px : pic.Colors) {
-        if (left == 0) {
-            c = palette[rng() % palette.size()];
-            left = static_cast<int>(rng() % 300) + 1;
-        }
-        px = c;
-        --left;
+    for (size_t i = 0; i < pic.Colors.size();) {
+        const auto c = static_cast<int32_t>((rng() % paletteSize + key) * 2654435761u & 0xFFFFFF);
+        for (size_t n = 1 + rng() % 300; n-- > 0 && i < pic.Colors.size();)
+            pic.Colors[i++] = c;
     }
     return pic;
 }
-
-// A target window with a border of guard pixels around it.
-struct GuardedSurface {
-    static constexpr int Border = 3;
-    static constexpr uint32_t Guard = 0xFF123456u;
-    int W, H;
-    uint32_t Background;
-    std::vector<uint32_t> Store;
-    PixelSurface S;
-
-    GuardedSurface(int w, int h, uint32_t background = 0xFFEEEEEEu, int originX = 0, int originY = 0)
-        : W(w), H(h), Background(background) {
-        const int stride = w + 2 * Border;
-        Store.assign(static_cast<size_t>(stride) * (h + 2 * Border), Guard);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                Store[static_cast<size_t>(y + Border) * stride + x + Border] = background;
-        S.Bits = Store.data() + Border * stride + Border;
-        S.Width = w;
-        S.Height = h;
-        S.Stride = stride;
-        S.OriginX = originX;
-        S.OriginY = originY;
-    }
-    // Pixel at logical (x, y).
-    uint32_t At(int x, int y) const { return S.Row(y)[x - S.OriginX]; }
-    bool GuardsIntact() const {
-        const int stride = W + 2 * Border;
-        for (int y = 0; y < H + 2 * Border; ++y)
-            for (int x = 0; x < stride; ++x) {
-                bool inside = y >= Border && y < H + Border && x >= Border && x < W + Border;
-                if (!inside && Store[static_cast<size_t>(y) * stride + x] != Guard) return false;
-            }
-        return true;
-    }
-    int CountNot(uint32_t v) const {
-        int n = 0;
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x)
-                n += At(x + S.OriginX, y + S.OriginY) != v;
-        return n;
-    }
-};
