@@ -103,7 +103,7 @@ TEST(BitmapFile, MissingFilesReloadOverwriteQuestionAndWriteFailures) {
     EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"a.bmp", "sub"}));
 }
 
-TEST(BitmapLoad, RefusalsReportAndKeepThePreviousPicture) {
+TEST(BitmapLoad, RefusalsKeepThePreviousPictureAndTheLargestSidesLoad) {
     TempDir dir;
     const Bytes good = MakeBmp24(Sample(6, 3)); // stride 20
     const std::string yawn = "Brovik is lazy. Only 24 bit\nbitmap images are supported.",
@@ -143,6 +143,9 @@ TEST(BitmapLoad, RefusalsReportAndKeepThePreviousPicture) {
         EXPECT_EQ(bm.FileName(), "");
         EXPECT_EQ(StateOf(bm), before);
     }
+    // The largest sides load.
+    ASSERT_TRUE(LoadPicture(bm, MakePicture(32767, 1, 7), dir, "prev.bmp"));
+    ASSERT_TRUE(LoadPicture(bm, MakePicture(1, 32767, 7), dir, "prev.bmp"));
     // A refused first load leaves nothing to draw or save; rebuilt from a stream,
     // it saves zero resolution fields.
     cBitMap fresh;
