@@ -19,8 +19,7 @@ using Strings = std::vector<std::string>;
 inline int32_t PositionColor(int x, int y) { return (x & 0xFF) | ((y & 0xFF) << 8) | (0x40 << 16); }
 inline TestPicture PositionSheet(int w, int h) {
     TestPicture p = MakePicture(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) p.At(x, y) = PositionColor(x, y);
+    for (int i = 0; i < w * h; ++i) p.Colors[i] = PositionColor(i % w, i / w);
     return p;
 }
 
@@ -29,13 +28,9 @@ protected:
     void SetUp() override {
         SP::SheetFile = SP::ProjectFile = SP::FoundSheetPath = "";
         SP::MaskColor = 0, SP::SelAnchor = -1;
-        SP::ClipFrames.clear();
-        Fresh();
+        SP::ClipFrames.clear(), Fresh();
     }
-    void Fresh() {
-        window = std::make_unique<Form1>();
-        window->show();
-    }
+    void Fresh() { window = std::make_unique<Form1>(), window->show(); }
     Form1& W() { return *window; }
 
     // New Project with a position sheet of that size written into the scratch folder.
@@ -44,10 +39,7 @@ protected:
         Menu(W().mnuNew, dir / name);
     }
     // Triggers a menu item whose file dialog answers `path` ("" = cancel).
-    void Menu(QAction* a, const std::string& path) {
-        dialogs.FileAnswers.push_back(path);
-        a->trigger();
-    }
+    void Menu(QAction* a, const std::string& path) { dialogs.FileAnswers.push_back(path), a->trigger(); }
     void AddActions(int n) { for (int i = 0; i < n; ++i) W().Command1_Click(); }
     // Lets the event loop run until the deferred strip rebuild has fired.
     void WaitForRebuild() {
@@ -57,6 +49,11 @@ protected:
     QPoint Centre() { return {W().ZoomCenterX, W().ZoomCenterY}; }
     int32_t Zoomed(int x, int y) { return W().Picture1->PixelAt(x, y); }
     int32_t Overview(int x, int y) { return W().Picture2->PixelAt(x, y); }
+    static std::string Request(const FileDialogRequest& r) {
+        return std::to_string(r.DialogKind) + "|" + r.Title + "|" + r.DefaultName + "|" + r.Filter + "|" +
+               r.InitDir + "|" + r.DefExt;
+    }
+    static std::string Filter(const std::string& what, const char* pattern) { return what + '\0' + pattern; }
     std::string Names() { return SP::WorkDir + "|" + SP::SheetFile + "|" + SP::ProjectFile; }
     static QStringList Items(QComboBox* c) {
         QStringList out;

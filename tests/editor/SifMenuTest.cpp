@@ -6,10 +6,8 @@ TEST_F(EditorTest, ExportWritesTheChosenModeAndFlags) {
     NewSheet(30, 20);
     const std::string sif = dir / "out.sif";
     W().mnuCompress_Click(0), W().mnuCompress_Click(1), Menu(W().mnuExportSIF[5], sif); // both options off
-    const FileDialogRequest& r = dialogs.FileRequests.at(1);
-    EXPECT_EQ(Strings({std::to_string(r.DialogKind), r.Title, r.DefaultName, r.Filter, r.InitDir, r.DefExt}),
-              Strings({"0", "Save Sprite Image File As...", "*.sif",
-                       "Sprite Image Format files (*.sif)" + std::string(1, '\0') + "*.sif", dir.Path(), "sif"}));
+    EXPECT_EQ(Request(dialogs.FileRequests.at(1)), "0|Save Sprite Image File As...|*.sif|" +
+                  Filter("Sprite Image Format files (*.sif)", "*.sif") + "|" + dir.Path() + "|sif");
     // The placeholder project: header, then the 34-byte block with the depth mode.
     const std::vector<uint8_t> bytes = ReadFileBytes(sif);
     ASSERT_GE(bytes.size(), 42u + 17u);
@@ -35,8 +33,7 @@ TEST_F(EditorTest, ImportRebuildsTheProjectAndShowsTheSheet) {
     SP::MaskColor = 0, Fresh();
     const std::string names = Names();
     Menu(W().mnuImportSIF, dir / "in.sif");
-    const FileDialogRequest& r = dialogs.FileRequests.back();
-    EXPECT_EQ(std::to_string(r.DialogKind) + r.Title + r.DefaultName, "1Import Sprite Image Format file*.sif");
+    EXPECT_EQ(Request(dialogs.FileRequests.back()).substr(0, 34), "1|Import Sprite Image Format file|");
     EXPECT_TRUE(messages.Shown.empty() && Names() == names);
     EXPECT_EQ(Items(W().lstAction), QStringList({"Action 0", "Action 1", "Action 2"}));
     EXPECT_EQ(SP::Actions[2].Name, "");
@@ -62,8 +59,7 @@ TEST_F(EditorTest, ImportOfABadOrDamagedFileReportsAndLeavesTheReset) {
         const Message& first = messages.Shown[0], last = messages.Shown.back();
         EXPECT_TRUE(path != bad || first.Title + first.Text == "Ahem...File contents not recognised!");
         EXPECT_EQ(last.Title + last.Text, "Dangit...SIF import aborted.");
-        EXPECT_EQ(last.Icon, MsgIcon::Critical);
         EXPECT_EQ(SP::Actions.size() + SP::Actions[0].Directions.size() + W().lstAction->count(), 2u);
-        EXPECT_TRUE(SP::MaskColor == 0x010203 && !SP::Sheet.Loaded());
+        EXPECT_TRUE(last.Icon == MsgIcon::Critical && SP::MaskColor == 0x010203 && !SP::Sheet.Loaded());
     }
 }

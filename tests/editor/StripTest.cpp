@@ -25,7 +25,8 @@ protected:
     }
     QString Captions(int i) {
         SpriteFrame* t = W().ThumbWidget(i);
-        return t->NumText() + " " + t->LocText() + " " + t->SizeText() + " " + t->HSText() + " " + t->DelayText();
+        return t->NumText() + " " + t->LocText() + " " + t->SizeText() + " " + t->HSText() + " " +
+               t->DelayText();
     }
 };
 
@@ -44,7 +45,6 @@ TEST_F(StripTest, TenFramesLayOutSixThenTheLabel) {
         W().FrameScroll->setValue(pos);
         EXPECT_EQ(Shown(), layout) << pos;
     }
-    EXPECT_EQ(W().ThumbWidget(8)->Thumb()->PixelAt(0, 0), PositionColor(80, 0));
 }
 
 TEST_F(StripTest, NewFrameLabelAppendsAnUnfilledThumbnail) {
@@ -57,9 +57,6 @@ TEST_F(StripTest, NewFrameLabelAppendsAnUnfilledThumbnail) {
     // The new thumbnail keeps the control's initial captions, also after scrolling away and back.
     W().FrameScroll->setValue(0), W().FrameScroll->setValue(2);
     EXPECT_EQ(Captions(2), "Frame 2 (?,?) ?x? (0,0) 1");
-    SP::Actions[0].Directions[0].Frames[2] = FrameData{5, 6, 7, 8, {0, 0}, 2, 0, 0};
-    W().ThumbChanged(2);
-    EXPECT_EQ(W().ThumbWidget(2)->SizeText(), "7x8");
     W().lstAction_Click(-1), SP::CurDirection = -1; // without a current direction the label does nothing
     W().lblNewFrame_Click();
     EXPECT_EQ(d.Frames.size(), 3u);
@@ -73,8 +70,8 @@ TEST_F(StripTest, DeferredRebuildMergesRequestsAndFollowsTheLastSelection) {
     SP::CurFrame = 3, WaitForRebuild();
     EXPECT_TRUE(W().StripRebuilds == before + 1 && SP::CurFrame == -1);
     EXPECT_EQ(Shown(), (Layout{{0, 0}, {-1, 89}}));
-    EXPECT_EQ(W().ThumbWidget(0)->SizeText(), "0x0"); // and a cleared picture, not the sheet
-    EXPECT_NE(W().ThumbWidget(0)->Thumb()->PixelAt(0, 0), PositionColor(0, 0));
+    EXPECT_EQ(Captions(0), "Frame 0 (0,0) 0x0 (0,0) 1");
+    EXPECT_NE(W().ThumbWidget(0)->Thumb()->PixelAt(0, 0), PositionColor(0, 0)); // cleared, not the sheet
     // Selecting an action empties the strip until a direction is chosen, and keeps frame and anchor.
     W().Command1_Click(), W().lstAction_Click(1);
     SP::CurFrame = 2, SP::SelAnchor = 1, WaitForRebuild();
