@@ -162,11 +162,11 @@ TEST_F(ProjectTest, MissingDamagedOrHostileFilesAreReportedAndTheResetModelStays
         ExpectMessages(said, 1, "This project file is damaged or incomplete:\n\n" + dir / "a.sip", "Whoops!");
         EXPECT_EQ(MaskColor, n < 4 ? 0x0BADBAD : 0x00112233);
         ExpectTree();
-        // Negative and huge counts and lengths are refused untouched, or give a tree consistent
-        // enough to be written again.
-        for (uint8_t flip : {0x80, 0x7F}) {
+        // Negative and huge counts and lengths (bytes flipped one or two at a time) are refused
+        // untouched, or give a tree consistent enough to be written again.
+        for (const auto& [flip, width] : {std::pair{0x80, 1}, {0x7F, 1}, {0xFF, 2}}) {
             Bytes bad = bytes;
-            bad[n] ^= flip;
+            for (size_t k = n; k < std::min(n + width, bad.size()); ++k) bad[k] ^= flip;
             out = {99, "", {}}, error.clear();
             EXPECT_TRUE(ParseProjectBytes(bad, out, error) ? !TreeBytes(out.Actions).empty()
                                                            : !error.empty() && out.MaskColor == 99);
