@@ -78,13 +78,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect 
     return label;
 }
 
-int ShiftCode(Qt::KeyboardModifiers mods) {
-    int code = 0;
-    if (mods & Qt::ShiftModifier) code |= 1;
-    if (mods & Qt::ControlModifier) code |= 2;
-    if (mods & Qt::AltModifier) code |= 4;
-    return code;
-}
 
 } // namespace
 

@@ -26,22 +26,6 @@ constexpr int64_t kCondenseArea = 2048 * 2048;
 // Coordinates beyond this are as good as infinitely far off the picture.
 constexpr double kFar = 1 << 20;
 
-int ButtonCode(Qt::MouseButtons buttons) {
-    int code = 0;
-    if (buttons & Qt::LeftButton) code |= 1;
-    if (buttons & Qt::RightButton) code |= 2;
-    if (buttons & Qt::MiddleButton) code |= 4;
-    return code;
-}
-
-int ShiftCode(Qt::KeyboardModifiers mods) {
-    int code = 0;
-    if (mods & Qt::ShiftModifier) code |= 1;
-    if (mods & Qt::ControlModifier) code |= 2;
-    if (mods & Qt::AltModifier) code |= 4;
-    return code;
-}
-
 double ClampCoord(double v) { return std::clamp(v, -kFar, kFar); }
 
 // First of the `width` pixels a pen of that width covers across a line at
@@ -58,6 +42,22 @@ struct Op {
 };
 
 } // namespace
+
+int ButtonCode(Qt::MouseButtons buttons) {
+    int code = 0;
+    if (buttons & Qt::LeftButton) code |= 1;
+    if (buttons & Qt::RightButton) code |= 2;
+    if (buttons & Qt::MiddleButton) code |= 4;
+    return code;
+}
+
+int ShiftCode(Qt::KeyboardModifiers mods) {
+    int code = 0;
+    if (mods & Qt::ShiftModifier) code |= 1;
+    if (mods & Qt::ControlModifier) code |= 2;
+    if (mods & Qt::AltModifier) code |= 4;
+    return code;
+}
 
 struct PictureBox::Impl {
     explicit Impl(PictureBox* owner) : self(owner) {}
@@ -256,22 +256,17 @@ void PictureBox::Draw(const std::function<void(const PixelSurface&)>& op, const 
 }
 
 void PictureBox::DrawBox(double x1, double y1, double x2, double y2, int32_t color) {
-    if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2)) return;
-    Op o;
-    o.kind = Op::Kind::Box;
-    o.x1 = ClampCoord(x1);
-    o.y1 = ClampCoord(y1);
-    o.x2 = ClampCoord(x2);
-    o.y2 = ClampCoord(y2);
-    o.pixel = ColorToPixel(color);
-    o.width = d_->drawWidth;
-    d_->Record(std::move(o));
+    RecordShape(true, x1, y1, x2, y2, color);
 }
 
 void PictureBox::DrawLine(double x1, double y1, double x2, double y2, int32_t color) {
+    RecordShape(false, x1, y1, x2, y2, color);
+}
+
+void PictureBox::RecordShape(bool box, double x1, double y1, double x2, double y2, int32_t color) {
     if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2)) return;
     Op o;
-    o.kind = Op::Kind::Line;
+    o.kind = box ? Op::Kind::Box : Op::Kind::Line;
     o.x1 = ClampCoord(x1);
     o.y1 = ClampCoord(y1);
     o.x2 = ClampCoord(x2);

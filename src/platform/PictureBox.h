@@ -84,6 +84,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void RecordShape(bool box, double x1, double y1, double x2, double y2, int32_t color);
     struct Impl;
     Impl* d_;
 };
+
+// Mouse codes of the program: buttons 1 left, 2 right, 4 middle; modifiers
+// 1 Shift, 2 Ctrl, 4 Alt, summed.
+int ButtonCode(Qt::MouseButtons buttons);
+int ShiftCode(Qt::KeyboardModifiers mods);
