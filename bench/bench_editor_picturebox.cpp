@@ -86,16 +86,16 @@ void BM_DrawWholeSheet(benchmark::State& state) {
     Report(state, "draw 8192x8192 sheet on 256x256 view vs 256x256 picture", peer / subject, 0.5);
 }
 
-// Scrolling by the scroll bars' small step: only the newly shown strips are drawn.
-void BM_PanSmallStep(benchmark::State& state) {
+// Panning to the positions pos(step) gives, against one full 256 x 256 redraw.
+template <typename Pos>
+void Pan(benchmark::State& state, const std::string& what, double goal, Pos pos) {
     Overview o;
     double subject = 0, peer = 0;
     int step = 0;
     for (auto _ : state) {
-        ++step;
-        const int x = -((step * 5) % 7000), y = -((step * 5) % 7000);
+        const QPoint p = pos(++step);
         auto t0 = Clock::now();
-        o.pic.move(x, y);
+        o.pic.move(p);
         benchmark::DoNotOptimize(o.pic.HeldRect());
         auto t1 = Clock::now();
         o.peer.Cls();
@@ -105,29 +105,19 @@ void BM_PanSmallStep(benchmark::State& state) {
         subject += Seconds(t0, t1);
         peer += Seconds(t1, t2);
     }
-    Report(state, "pan 8192x8192 overview by 5 px vs one 256x256 redraw", peer / subject, 1.0);
+    Report(state, what, peer / subject, goal);
+}
+
+// Scrolling by the scroll bars' small step: only the newly shown strips are drawn.
+void BM_PanSmallStep(benchmark::State& state) {
+    Pan(state, "pan 8192x8192 overview by 5 px vs one 256x256 redraw", 1.0,
+        [](int step) { return QPoint(-((step * 5) % 7000), -((step * 5) % 7000)); });
 }
 
 // A jump to a far place (a click in the scroll bar's trough): one full window.
 void BM_PanFar(benchmark::State& state) {
-    Overview o;
-    double subject = 0, peer = 0;
-    int step = 0;
-    for (auto _ : state) {
-        ++step;
-        const int x = -((step * 1000) % 7900), y = -((step * 700) % 7900);
-        auto t0 = Clock::now();
-        o.pic.move(x, y);
-        benchmark::DoNotOptimize(o.pic.HeldRect());
-        auto t1 = Clock::now();
-        o.peer.Cls();
-        Overview::DrawAll(o.peer, 256, 256);
-        benchmark::DoNotOptimize(o.peer.PixelAt(10, 10));
-        auto t2 = Clock::now();
-        subject += Seconds(t0, t1);
-        peer += Seconds(t1, t2);
-    }
-    Report(state, "pan 8192x8192 overview far vs one 256x256 redraw", peer / subject, 0.5);
+    Pan(state, "pan 8192x8192 overview far vs one 256x256 redraw", 0.5,
+        [](int step) { return QPoint(-((step * 1000) % 7900), -((step * 700) % 7900)); });
 }
 
 BENCHMARK(BM_DrawWholeSheet)->Unit(benchmark::kMicrosecond);
