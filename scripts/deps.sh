@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
-# Usage: scripts/deps.sh [gui] [test] [bench]
+# Usage: scripts/deps.sh [gui] [test] [bench] [fuzz]
 set -euo pipefail
 want=(cmake ninja-build g++ pkg-config)
 for what in "$@"; do
@@ -8,6 +8,7 @@ for what in "$@"; do
     gui) want+=(qt6-base-dev libgl1-mesa-dev) ;;
     test) want+=(libgtest-dev libgmock-dev) ;;
     bench) want+=(libbenchmark-dev zlib1g-dev) ;;
+    fuzz) want+=(clang libclang-rt-14-dev) ;;
   esac
 done
 missing=()
