@@ -86,6 +86,9 @@ SpriteFrame::SpriteFrame(QWidget* parent) : QWidget(parent) {
     f.setPointSizeF(8.25);
     setFont(f);
     resize(kWidth, kHeight);
+    // A click on a thumbnail takes the keyboard from text fields elsewhere, so
+    // the window's keys (Cut, Copy, Paste) reach the window.
+    setFocusPolicy(Qt::ClickFocus);
 
     // Children in back-to-front order; later ones lie on top where they overlap.
     Picture2 = new QWidget(this);

@@ -128,6 +128,9 @@ void Form1::BuildControls() {
     Picture1->SetPictureSize(256, 256);
     Picture1->SetBackColor(0);
     Picture1->SetDrawWidth(2);
+    Picture1->SetPressOnDoubleClick(true); // two quick clicks start and end marking
+    // A click on a view takes the keyboard from the lists' text fields.
+    Picture1->setFocusPolicy(Qt::ClickFocus);
 
     Picture3 = new QWidget(Client);
     Picture3->setObjectName("Picture3");
@@ -138,6 +141,7 @@ void Form1::BuildControls() {
     Picture2->SetPictureSize(1, 1);
     Picture2->SetBackColor(0);
     Picture2->SetDrawWidth(1);
+    Picture2->setFocusPolicy(Qt::ClickFocus);
 
     TNScrollH = MakeScroll(Qt::Horizontal, Client, "TNScrollH", 272, 264, 257, 17, 0, 0, 5, 20, 0);
     TNScrollV = MakeScroll(Qt::Vertical, Client, "TNScrollV", 528, 8, 17, 257, 0, 0, 5, 20, 0);
@@ -164,8 +168,10 @@ void Form1::BuildControls() {
     lblNewFrame->hide();
     FrameScroll = MakeScroll(Qt::Horizontal, Client, "FrameScroll", 240, 456, 305, 17, 0, 0, 1, 1, 0);
 
-    lstAction->lineEdit()->installEventFilter(this);
-    lstDirection->lineEdit()->installEventFilter(this);
+    for (QComboBox* list : {lstAction, lstDirection}) {
+        list->installEventFilter(this);
+        list->lineEdit()->installEventFilter(this);
+    }
 
     connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });
     connect(TNScrollH, &QScrollBar::valueChanged, this, [this] { TNScrollH_Change(); });
@@ -247,6 +253,7 @@ void Form1::BuildPreview() {
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(1);
+    Timer1->setTimerType(Qt::PreciseTimer); // speed 1 means a tick every millisecond, as near as the system allows
 
     connect(cmdPlay, &QPushButton::clicked, this, [this] { cmdPlay_Click(); });
     connect(cmdStep, &QPushButton::clicked, this, [this] { cmdStep_Click(); });
@@ -370,6 +377,16 @@ void Form1::ResetProject() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // A combo box hands the check to its text field directly, so both are watched.
+    const bool listField = watched == lstAction || watched == lstAction->lineEdit() || watched == lstDirection ||
+                           watched == lstDirection->lineEdit();
+    if (event->type() == QEvent::ShortcutOverride && listField) {
+        // The Edit menu's keys act on frames wherever the focus is, as menu
+        // accelerators do; the text field must not claim them for its text.
+        const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
+        for (const QAction* a : {mnuCut, mnuCopy, mnuPaste})
+            if (a->shortcut() == keys) return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;

@@ -7,11 +7,15 @@
 // The code is split by concern: Form1.cpp (construction, menus, start-up,
 // reset), Form1_Project.cpp (File menu project commands), Form1_SheetView.cpp
 // (zoom view and overview), Form1_Lists.cpp (action and direction lists),
-// Form1_Strip.cpp (frame strip), Form1_Sif.cpp (SIF export and import), and
-// the files still waiting for their behaviour: Form1_Marking.cpp,
-// Form1_Preview.cpp, Form1_Clipboard.cpp, Form1_Thumbs.cpp.
+// Form1_Strip.cpp (frame strip), Form1_Marking.cpp (marking frames on the
+// zoom view), Form1_Thumbs.cpp (the thumbnails' click, delete and delay
+// events), Form1_Preview.cpp (animation preview and mask colour),
+// Form1_Clipboard.cpp (cut, copy and paste of frames) and Form1_Sif.cpp (SIF
+// export and import).
 #include <QMainWindow>
 #include <QPixmap>
+#include <QPointer>
+#include <QPoint>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -29,6 +33,7 @@ class QPushButton;
 class QScrollBar;
 class QTimer;
 class DeferredCall;
+class Form2;
 class PictureBox;
 class SpriteFrame;
 
@@ -183,6 +188,9 @@ public:
     int ThumbCount() const { return static_cast<int>(ThumbLooks.size()); }
     // The widget showing thumbnail i when it is laid out and visible, else nullptr.
     SpriteFrame* ThumbWidget(int i) const;
+    // The widget holding thumbnail i, shown or not, else nullptr: what is told
+    // to it stays on screen when the layout shows it again.
+    SpriteFrame* ThumbHolding(int i) const;
     // Marks thumbnail i as showing its frame and redraws it if it is on screen.
     void ThumbChanged(int i);
     void SetThumbHighlight(int i, int16_t flag);
@@ -194,11 +202,20 @@ public:
     void mnuCompress_Click(int Index);
     void mnuImportSIF_Click();
 
-    // ---- Handlers whose behaviour comes later ----
-    // Form1_Marking.cpp
+    // ---- Marking frames on the zoom view (Form1_Marking.cpp) ----
     void Picture1_MouseDown(int Button, int Shift, double X, double Y);
     void Picture1_MouseMove(int Button, int Shift, double X, double Y);
-    // Form1_Preview.cpp
+    // The zoomed pixel under a zoom-view position, as (column, row) of the view.
+    QPoint ZoomCell(double X, double Y) const;
+
+    // ---- Thumbnail events (Form1_Thumbs.cpp) ----
+    void ucSF_Click(int Index, int16_t Shift);
+    void ucSF_DoDelete(int Index);
+    void ucSF_SetDelay(int Index, int16_t Val);
+    // Sets the highlight of thumbnails first..last (inclusive, clipped to the strip).
+    void SetThumbHighlights(int first, int last, int16_t flag);
+
+    // ---- Animation preview and mask colour (Form1_Preview.cpp) ----
     void cmdPlay_Click();
     void cmdStep_Click();
     void Timer1_Timer();
@@ -206,15 +223,17 @@ public:
     void HScroll3_Change();
     void Picture5_DblClick();
     void Label6_DblClick();
-    // Form1_Clipboard.cpp
+
+    // ---- Frame clipboard and the paste dialog (Form1_Clipboard.cpp, Form2) ----
     void mnuCut_Click();
     void mnuCopy_Click();
     void mnuPaste_Click();
     void DoPaste(int16_t iType);
-    // Form1_Thumbs.cpp
-    void ucSF_Click(int Index, int16_t Shift);
-    void ucSF_DoDelete(int Index);
-    void ucSF_SetDelay(int Index, int16_t Val);
+    // Why a paste at that position cannot be made now, or "" when it can.
+    std::string PasteRefusal(int16_t iType) const;
+    // The current direction, or nullptr when there is none.
+    DirectionData* CurrentDirection() const;
+    QPointer<Form2> PasteDialog; // the open "Paste Frames..." window, if any
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

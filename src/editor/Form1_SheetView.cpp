@@ -8,24 +8,15 @@
 #include <cmath>
 
 #include "editor/Form1.h"
+#include "editor/ViewMath.h"
 #include "platform/PictureBox.h"
 
 using namespace SpriteProject;
 
 namespace {
 
-// Nearest integer, halves to the even neighbour (the default rounding mode).
-int32_t RoundEven(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
-
-// Pointer positions arrive as reals and may lie far outside the view while a
-// press is held; keep them where an int32 holds them before flooring.
-int32_t FloorPos(double v) {
-    if (!(v == v)) return 0; // NaN
-    constexpr double lim = 1.0e9;
-    if (v < -lim) v = -lim;
-    if (v > lim) v = lim;
-    return static_cast<int32_t>(std::floor(v));
-}
+using ViewMath::FloorPos;
+using ViewMath::RoundEven;
 
 QColor ToQColor(int32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 

@@ -86,6 +86,12 @@ SpriteFrame* Form1::ThumbWidget(int i) const {
     return slot.Widget;
 }
 
+SpriteFrame* Form1::ThumbHolding(int i) const {
+    if (i < 0) return nullptr;
+    const ThumbSlot& slot = ThumbPool[i % StripWindow];
+    return slot.Shown == i ? slot.Widget : nullptr;
+}
+
 void Form1::ThumbChanged(int i) {
     if (i < 0 || i >= ThumbCount()) return;
     ThumbLooks[i] = ThumbLook::Filled;

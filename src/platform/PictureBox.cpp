@@ -68,6 +68,7 @@ struct PictureBox::Impl {
     bool heldWhole = false; // image covers the whole picture
     int32_t backColor = 0;
     int drawWidth = 1;
+    bool pressOnDoubleClick = false;
     std::vector<Op> ops; // since the last clear
     QPointer<QWidget> watchedParent;
 
@@ -411,7 +412,15 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* e) {
     emit MouseUp(ButtonCode(e->button()), ShiftCode(e->modifiers()), pos.x(), pos.y());
 }
 
-void PictureBox::mouseDoubleClickEvent(QMouseEvent*) { emit DblClick(); }
+void PictureBox::SetPressOnDoubleClick(bool on) { d_->pressOnDoubleClick = on; }
+
+void PictureBox::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (d_->pressOnDoubleClick) {
+        mousePressEvent(e);
+        return;
+    }
+    emit DblClick();
+}
 
 void PictureBox::moveEvent(QMoveEvent*) { d_->Sync(); }
 

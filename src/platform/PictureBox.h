@@ -52,6 +52,10 @@ public:
 
     void Present(); // shows the back buffer on screen
 
+    // A view without a double-click command counts every press: the second
+    // press of a double click then raises MouseDown instead of DblClick.
+    void SetPressOnDoubleClick(bool on);
+
     // The logical pixel (x, y) as it stands in the back buffer (0x00BBGGRR), for
     // tests; -1 when that pixel is not held.
     int32_t PixelAt(int x, int y) const;
@@ -76,7 +80,8 @@ protected:
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
-    // The second press of a double click raises DblClick instead of MouseDown.
+    // The second press of a double click raises DblClick instead of MouseDown,
+    // unless SetPressOnDoubleClick is on.
     void mouseDoubleClickEvent(QMouseEvent*) override;
     void moveEvent(QMoveEvent*) override;
     void resizeEvent(QResizeEvent*) override;

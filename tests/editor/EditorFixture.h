@@ -1,6 +1,7 @@
 #pragma once
 // A fresh main window per test, with scripted dialogs, recorded messages and
 // the project globals back at their program-start values.
+#include <QTest>
 #include <QtWidgets>
 #include <gtest/gtest.h>
 
@@ -75,3 +76,10 @@ protected:
     MessageRecorder messages;
     std::unique_ptr<Form1> window;
 };
+
+// A real click on a thumbnail's panel, with the modifier keys held.
+inline void ClickThumbOf(Form1& w, int i, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    SpriteFrame* t = w.ThumbWidget(i);
+    ASSERT_NE(t, nullptr) << "thumbnail " << i << " is not laid out";
+    QTest::mouseClick(t->childAt(4, 150), Qt::LeftButton, mods, QPoint(4, 150));
+}

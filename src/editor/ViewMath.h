@@ -1,0 +1,21 @@
+#pragma once
+// Number helpers shared by the window's view handlers.
+#include <cmath>
+#include <cstdint>
+
+namespace ViewMath {
+
+// Nearest integer, halves to the even neighbour (the default rounding mode).
+inline int32_t RoundEven(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
+
+// Pointer positions arrive as reals and may lie far outside a view while a
+// press is held; keep them where an int32 holds them before flooring.
+inline int32_t FloorPos(double v) {
+    if (!(v == v)) return 0; // NaN
+    constexpr double lim = 1.0e9;
+    if (v < -lim) v = -lim;
+    if (v > lim) v = lim;
+    return static_cast<int32_t>(std::floor(v));
+}
+
+} // namespace ViewMath
