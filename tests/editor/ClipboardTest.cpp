@@ -1,0 +1,252 @@
+// The frame clipboard: Cut and Copy of the selected thumbnails, the Paste
+// dialog with its four positions, and the guards around a modeless paste.
+#include "EditorFixture.h"
+#include "editor/Form2.h"
+
+using Ids = std::vector<int>;
+
+class ClipboardTest : public EditorTest {
+protected:
+    // Frame i carries i in its Delay field (100 and up for clipboard frames).
+    static FrameData Frame(int id) { return FrameData{id, 0, 4, 4, {0, 0}, int16_t(id), 0, 0}; }
+
+    // A 64 x 64 sheet; action 0, direction 0 with frames 0 .. count - 1, the strip built.
+    void MakeDirection(int count) {
+        NewSheet(64, 64), W().Command1_Click();
+        SetFrames(count);
+        W().lstAction_Click(0), W().lstDirection_Click(0), WaitForRebuild();
+        W().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&W()));
+    }
+    void SetFrames(int count) {
+        DirectionData& d = SP::Actions[0].Directions[0];
+        d.Frames.clear(), d.FrameUBound = static_cast<int16_t>(count - 1);
+        for (int i = 0; i < count; ++i)
+            d.Frames.push_back(Frame(i));
+    }
+    void Select(const Ids& thumbs) {
+        for (int i : thumbs)
+            W().SetThumbHighlight(i, 1);
+    }
+    void SetClip(const Ids& ids) {
+        SP::ClipFrames.clear();
+        for (int id : ids)
+            SP::ClipFrames.push_back(Frame(id));
+        W().ClipCount = static_cast<int16_t>(ids.size());
+    }
+    static Ids IdsOf(const std::vector<FrameData>& frames, size_t n) {
+        Ids out;
+        for (size_t i = 0; i < n && i < frames.size(); ++i)
+            out.push_back(frames[i] == FrameData{} ? -1 : frames[i].Delay);
+        return out;
+    }
+    Ids Frames() {
+        const DirectionData& d = SP::Actions[0].Directions[0];
+        EXPECT_EQ(d.FrameUBound + 1, int(d.Frames.size()));
+        return IdsOf(d.Frames, d.Frames.size());
+    }
+    Ids Clip() { return IdsOf(SP::ClipFrames, W().ClipCount); }
+    void Key(Qt::Key k) { QTest::keyClick(&W(), k, Qt::ControlModifier); }
+
+    // Ctrl+V, then a click on option `position` and on the OK button.
+    void PasteAt(int position) {
+        Key(Qt::Key_V);
+        Form2* dlg = W().PasteDialog;
+        ASSERT_TRUE(dlg && dlg->isVisible());
+        QTest::mouseClick(dlg->Option1[position], Qt::LeftButton, Qt::NoModifier, QPoint(4, 8));
+        QTest::mouseClick(dlg->Command2, Qt::LeftButton);
+        EXPECT_TRUE(Closed());
+    }
+    bool Closed() {
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return W().PasteDialog.isNull();
+    }
+};
+
+TEST_F(ClipboardTest, CutTakesTheSelectedFramesAndClosesTheGaps) {
+    struct Case {
+        int frames;
+        Ids selected, clip, left; // -1 in left: an all-zero frame
+    };
+    for (const Case& c :
+         {Case{5, {1, 3}, {1, 3}, {0, 2, 4}}, Case{3, {0, 1, 2}, {0, 1, 2}, {-1}},
+          Case{3, {0, 1}, {0, 1}, {2}}, Case{1, {}, {}, {-1}}, Case{4, {}, {}, {0, 1, 2, 3}}}) {
+        SCOPED_TRACE(testing::Message() << c.frames << " frames, " << c.selected.size() << " selected");
+        MakeDirection(c.frames), SetClip({100}), Select(c.selected);
+        Key(Qt::Key_X);
+        EXPECT_EQ(Clip(), c.clip);
+        EXPECT_EQ(Frames(), c.left);
+        for (int i : c.selected)
+            EXPECT_EQ(W().ThumbHighlight.at(i), -1); // marked until the rebuild
+        EXPECT_TRUE(W().StripRebuild->Pending());
+        SP::CurFrame = 0, WaitForRebuild();
+        EXPECT_TRUE(W().ThumbCount() == int(c.left.size()) && SP::CurFrame == -1);
+        EXPECT_EQ(std::count(W().ThumbHighlight.begin(), W().ThumbHighlight.end(), 0), W().ThumbCount());
+    }
+}
+
+TEST_F(ClipboardTest, CopyNeedsACurrentFrameAndKeepsTheStrip) {
+    MakeDirection(4), Select({0, 2});
+    Key(Qt::Key_C); // no current frame: nothing
+    EXPECT_EQ(W().ClipCount, 0);
+    SP::CurFrame = 2;
+    for (int i = 0; i < 2; ++i) { // twice: the same frames both times
+        Key(Qt::Key_C);
+        EXPECT_EQ(Clip(), (Ids{0, 2}));
+    }
+    EXPECT_TRUE(Frames() == (Ids{0, 1, 2, 3}) && W().ThumbHighlight == (std::vector<int16_t>{1, 0, 1, 0}));
+    W().SetThumbHighlight(0, 0), W().SetThumbHighlight(2, 0), W().mnuCopy->trigger();
+    EXPECT_TRUE(W().ClipCount == 0 && SP::ClipFrames.size() == 2); // empty; the old entries no longer count
+}
+
+TEST_F(ClipboardTest, CutAndCopyWaitForAPendingRebuild) {
+    MakeDirection(4), SetClip({100}), Select({1, 2}), SP::CurFrame = 1;
+    W().RequestStripRebuild(); // the thumbnails now show an older state
+    Key(Qt::Key_C), Key(Qt::Key_X);
+    EXPECT_TRUE(Clip() == Ids{100} && Frames() == (Ids{0, 1, 2, 3}));
+}
+
+TEST_F(ClipboardTest, PasteAtEachPositionOrderAndScroll) {
+    struct Case {
+        int current, position;
+        Ids frames;
+        int scroll, remembered;
+    };
+    for (const Case& c :
+         {Case{2, 0, {0, 1, 100, 101, 2, 3}, 1, 0}, Case{2, 1, {0, 1, 2, 100, 101, 3}, 1, 1},
+          Case{2, 2, {100, 101, 0, 1, 2, 3}, 0, 2}, Case{2, 3, {0, 1, 2, 3, 100, 101}, 4, 3},
+          Case{0, 0, {100, 101, 0, 1, 2, 3}, 0, 2}, Case{3, 1, {0, 1, 2, 3, 100, 101}, 4, 3}}) {
+        SCOPED_TRACE(testing::Message() << "frame " << c.current << ", position " << c.position);
+        MakeDirection(4), SetClip({100, 101}), W().FrameScroll->setValue(1), SP::CurFrame = c.current;
+        PasteAt(c.position);
+        EXPECT_EQ(Frames(), c.frames);
+        EXPECT_TRUE(W().FrameScroll->value() == c.scroll && W().PasteMode == c.remembered);
+        EXPECT_TRUE(SP::CurFrame == -1 && W().ThumbCount() == 6 && !W().StripRebuild->Pending());
+        EXPECT_EQ(W().ThumbWidget(c.scroll)->x(), 0); // laid out from the new scroll position
+        EXPECT_EQ(Clip(), (Ids{100, 101}));           // the clipboard stays for another paste
+        // The next dialog offers the remembered position.
+        SP::CurFrame = 0, Key(Qt::Key_V);
+        ASSERT_TRUE(W().PasteDialog);
+        EXPECT_TRUE(W().PasteDialog->Option1[c.remembered]->isChecked() &&
+                    W().PasteDialog->Choice == c.remembered);
+        W().PasteDialog->close();
+    }
+    EXPECT_TRUE(Closed());
+}
+
+TEST_F(ClipboardTest, DialogLayoutAndWhenItDoesNotOpen) {
+    MakeDirection(2), SetClip({100}), SP::CurFrame = -1;
+    Key(Qt::Key_V);
+    EXPECT_TRUE(W().PasteDialog.isNull());
+    SP::CurFrame = 0, SetClip({});
+    Key(Qt::Key_V);
+    EXPECT_TRUE(W().PasteDialog.isNull());
+    SetClip({100}), W().mnuPaste->trigger();
+    Form2* dlg = W().PasteDialog;
+    ASSERT_TRUE(dlg && dlg->isVisible() && dlg->isWindow());
+    EXPECT_EQ(dlg->windowTitle(), "Paste Frames...");
+    EXPECT_EQ(dlg->size(), QSize(177, 113));
+    const QStringList captions = {"Paste before selected frame", "Paste after selected frame",
+                                  "Insert at beginning", "Insert at end"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(dlg->Option1[i]->text(), captions[i]);
+        EXPECT_EQ(dlg->Option1[i]->geometry(), QRect(8, 8 + 16 * i, 161, 17));
+    }
+    EXPECT_TRUE(dlg->Option1[3]->isChecked() && dlg->Choice == 3);
+    EXPECT_EQ(dlg->Command2->text(), "&OK");
+    EXPECT_EQ(dlg->Command2->geometry(), QRect(8, 80, 73, 25));
+    EXPECT_EQ(dlg->Command1->text(), "Cancel");
+    EXPECT_EQ(dlg->Command1->geometry(), QRect(88, 80, 73, 25));
+    EXPECT_TRUE(!dlg->isModal() && dlg->parentWidget() == &W());
+    EXPECT_EQ(dlg->Command2->shortcut(), QKeySequence(Qt::ALT | Qt::Key_O)); // "&OK": O is the access key
+}
+
+TEST_F(ClipboardTest, EscapeAndCancelCloseWithoutPasting) {
+    MakeDirection(3), SetClip({100});
+    // Escape wherever the focus is, and Cancel; another key leaves the dialog open.
+    const std::vector<std::function<void(Form2*)>> closers = {
+        [](Form2* d) { QTest::keyClick(d->Option1[1], Qt::Key_Escape); },
+        [](Form2* d) { QTest::keyClick(d->Command2, Qt::Key_Escape); },
+        [](Form2* d) { QTest::keyClick(d, Qt::Key_Escape); },
+        [](Form2* d) { QTest::mouseClick(d->Command1, Qt::LeftButton); },
+    };
+    for (size_t k = 0; k < closers.size(); ++k) {
+        SP::CurFrame = 1, Key(Qt::Key_V);
+        Form2* dlg = W().PasteDialog;
+        ASSERT_TRUE(dlg);
+        QTest::keyClick(dlg->Option1[0], Qt::Key_A);
+        EXPECT_TRUE(dlg->isVisible());
+        closers[k](dlg);
+        EXPECT_TRUE(Closed()) << k;
+        EXPECT_TRUE(Frames() == (Ids{0, 1, 2}) && W().PasteMode == 3) << k;
+    }
+    EXPECT_TRUE(messages.Shown.empty());
+}
+
+TEST_F(ClipboardTest, OkRechecksWhatThePasteNeeds) {
+    struct Case {
+        const char* what;
+        int position;
+        std::function<void()> change; // what happens while the dialog is open
+    };
+    const std::vector<Case> cases = {
+        {"no current frame", 0, [] { SP::CurFrame = -1; }},
+        {"a stale current frame", 1, [] { SP::CurFrame = 9; }},
+        {"no current direction", 3, [] { SP::CurDirection = -1; }},
+        {"an empty clipboard", 3, [this] { W().ClipCount = 0; }},
+        {"a Cut whose rebuild is pending", 1, [this] { W().SetThumbHighlight(2, 1), W().mnuCut_Click(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MakeDirection(3), SetClip({100}), SP::CurFrame = 1, messages.Shown.clear();
+        Key(Qt::Key_V);
+        Form2* dlg = W().PasteDialog;
+        ASSERT_TRUE(dlg);
+        QTest::mouseClick(dlg->Option1[c.position], Qt::LeftButton, Qt::NoModifier, QPoint(4, 8));
+        c.change();
+        const Ids before = SP::CurDirection < 0 ? Ids{} : Frames();
+        QTest::mouseClick(dlg->Command2, Qt::LeftButton);
+        EXPECT_TRUE(Closed());
+        ASSERT_EQ(messages.Shown.size(), 1u);
+        const Message& m = messages.Shown[0];
+        EXPECT_TRUE(m.Title == "Whoopsy!" && m.Icon == MsgIcon::Exclamation && m.Buttons == MsgButtons::OK);
+        SP::CurDirection = 0;
+        if (!before.empty()) {
+            EXPECT_EQ(Frames(), before);
+        }
+        EXPECT_EQ(W().PasteMode, 3);
+    }
+    // Without a current frame the ends can still be pasted to.
+    MakeDirection(2), SetClip({100}), SP::CurFrame = 0, messages.Shown.clear();
+    Key(Qt::Key_V), SP::CurFrame = -1;
+    QTest::mouseClick(W().PasteDialog->Option1[2], Qt::LeftButton, Qt::NoModifier, QPoint(4, 8));
+    QTest::mouseClick(W().PasteDialog->Command2, Qt::LeftButton);
+    EXPECT_TRUE(Frames() == (Ids{100, 0, 1}) && messages.Shown.empty());
+}
+
+TEST_F(ClipboardTest, APasteBeyond32768FramesIsRefused) {
+    MakeDirection(1), SetFrames(32767), SetClip({100, 101});
+    W().RebuildStrip(false), SP::CurFrame = 0;
+    W().DoPaste(3);
+    EXPECT_EQ(messages.Texts(), Strings{"A direction can hold no more than 32768 frames."});
+    EXPECT_EQ(SP::Actions[0].Directions[0].Frames.size(), 32767u);
+    SetClip({100}), W().DoPaste(3); // exactly 32768 fits
+    EXPECT_TRUE(SP::Actions[0].Directions[0].FrameUBound == 32767 && W().FrameScroll->value() == 32767);
+}
+
+TEST_F(ClipboardTest, FramesTravelToAnotherProject) {
+    // Project "other": one direction of frames 50, 51, saved.
+    NewSheet(64, 64, "other.bmp"), W().Command1_Click();
+    SP::Actions[0].Directions[0].Frames = {Frame(50), Frame(51)},
+    SP::Actions[0].Directions[0].FrameUBound = 1;
+    Menu(W().mnuSaveAs, dir / "other.sip");
+    // A new project: copy frames 1 and 2; New and Import SIF keep them.
+    MakeDirection(3), Select({1, 2}), SP::CurFrame = 1, Key(Qt::Key_C);
+    Menu(W().mnuExportSIF[5], dir / "x.sif"), Menu(W().mnuImportSIF, dir / "x.sif");
+    NewSheet(64, 64);
+    EXPECT_EQ(Clip(), (Ids{1, 2}));
+    Menu(W().mnuOpen, dir / "other.sip");
+    W().lstAction_Click(0), W().lstDirection_Click(0), WaitForRebuild(), SP::CurFrame = 0;
+    PasteAt(1);
+    EXPECT_EQ(Frames(), (Ids{50, 1, 2, 51}));
+}
