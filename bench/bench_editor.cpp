@@ -9,6 +9,9 @@
 //   - a move within the same zoomed pixel                           < 0.05 ms
 //   - a Shift-click that highlights all of 10,000 frames            < 5 ms
 //   - deleting frame 0 of 10,000                                    < 10 ms
+//   - undo and redo of a deletion, of a paste of 5,000 frames and of
+//     a marking in a direction of 10,000 frames, strip and views
+//     shown again                                                   < 10 ms each
 // Every time is printed with its ratio to the limit (below 1 meets it).
 #include <QApplication>
 #include <QScrollBar>
@@ -271,6 +274,53 @@ void BM_DeleteFirstOf10000(benchmark::State& state) {
     Record(state, "delete frame 0 of 10,000", total);
 }
 
+// Times the undo and the redo of one edit, made afresh (and not timed) each run.
+template <class Edit>
+void UndoRedo(benchmark::State& state, const std::string& what, Edit edit) {
+    auto w = StripWindow(10000);
+    double undoTotal = 0, redoTotal = 0;
+    for (auto _ : state) {
+        edit(*w);
+        const double u = Timed([&] {
+            w->mnuUndo_Click();
+            QApplication::processEvents();
+        });
+        const double r = Timed([&] {
+            w->mnuRedo_Click();
+            QApplication::processEvents();
+        });
+        w->mnuUndo_Click(); // back to 10,000 frames; the next edit drops the redo step
+        state.SetIterationTime(u + r);
+        undoTotal += u;
+        redoTotal += r;
+    }
+    if (!w->EditHistory.CanRedo()) state.SkipWithError("the edit made no undo step");
+    Record(state, "undo " + what, undoTotal);
+    Record(state, "redo " + what, redoTotal);
+}
+
+void BM_UndoRedoDelete(benchmark::State& state) {
+    UndoRedo(state, "delete of 10,000", [](Form1& w) { w.ucSF_DoDelete(3); });
+}
+
+void BM_UndoRedoPaste5000(benchmark::State& state) {
+    SP::ClipFrames.assign(5000, FrameData{1, 2, 30, 40, {0, 0}, 5, 6, 7});
+    UndoRedo(state, "paste 5,000 into 10,000", [](Form1& w) {
+        w.ClipCount = 5000;
+        w.ucSF_Click(2, 0);
+        w.DoPaste(1);
+    });
+}
+
+void BM_UndoRedoMarking(benchmark::State& state) {
+    UndoRedo(state, "marking in 10,000", [](Form1& w) {
+        w.ucSF_Click(4, 0);
+        w.Picture1_MouseDown(1, 0, 10, 10);
+        w.Picture1_MouseMove(0, 0, 90, 70);
+        w.Picture1_MouseDown(1, 0, 90, 70);
+    });
+}
+
 } // namespace
 
 BENCHMARK(BM_StripRebuild10000)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -283,6 +333,9 @@ BENCHMARK(BM_MarkingMoveSamePixel)->UseManualTime()->Unit(benchmark::kMicrosecon
 BENCHMARK(BM_ShiftClickAll10000)->UseManualTime()->Unit(benchmark::kMillisecond);
 // Each run takes a frame away; a thousand leave 9,000.
 BENCHMARK(BM_DeleteFirstOf10000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1000);
+BENCHMARK(BM_UndoRedoDelete)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UndoRedoPaste5000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UndoRedoMarking)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -294,6 +347,9 @@ int main(int argc, char** argv) {
         {"SetupSheetView, 8192 x 8192", {500}},      {"marking move, 8192 x 8192", {2}},
         {"marking move, same zoomed pixel", {0.05}}, {"shift-click of 10,000 frames", {5}},
         {"delete frame 0 of 10,000", {10}},
+        {"undo delete of 10,000", {10}},             {"redo delete of 10,000", {10}},
+        {"undo paste 5,000 into 10,000", {10}},      {"redo paste 5,000 into 10,000", {10}},
+        {"undo marking in 10,000", {10}},            {"redo marking in 10,000", {10}},
     };
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

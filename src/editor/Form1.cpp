@@ -302,6 +302,11 @@ void Form1::BuildMenus() {
 
     mnuEdit = menuBar()->addMenu("Edit");
     mnuEdit->setObjectName("mnuEdit");
+    mnuUndo = add(mnuEdit, "mnuUndo", "Undo");
+    mnuUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mnuRedo = add(mnuEdit, "mnuRedo", "Redo");
+    mnuRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    mnuEdit->addSeparator();
     mnuCut = add(mnuEdit, "mnuCut", "Cut Frame(s)");
     mnuCut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
     mnuCopy = add(mnuEdit, "mnuCopy", "Copy Frame(s)");
@@ -315,6 +320,8 @@ void Form1::BuildMenus() {
     connect(mnuSaveAs, &QAction::triggered, this, [this] { mnuSaveAs_Click(); });
     connect(mnuImportSIF, &QAction::triggered, this, [this] { mnuImportSIF_Click(); });
     connect(mnuExit, &QAction::triggered, this, [this] { mnuExit_Click(); });
+    connect(mnuUndo, &QAction::triggered, this, [this] { mnuUndo_Click(); });
+    connect(mnuRedo, &QAction::triggered, this, [this] { mnuRedo_Click(); });
     connect(mnuCut, &QAction::triggered, this, [this] { mnuCut_Click(); });
     connect(mnuCopy, &QAction::triggered, this, [this] { mnuCopy_Click(); });
     connect(mnuPaste, &QAction::triggered, this, [this] { mnuPaste_Click(); });
@@ -374,6 +381,8 @@ void Form1::ResetProject() {
     lstDirection->clearEditText();
 
     ShowPlayImage(true);
+    // A new project: nothing to undo, nothing unsaved.
+    ForgetHistory();
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
@@ -384,8 +393,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         // The Edit menu's keys act on frames wherever the focus is, as menu
         // accelerators do; the text field must not claim them for its text.
         const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
-        for (const QAction* a : {mnuCut, mnuCopy, mnuPaste})
-            if (a->shortcut() == keys) return true;
+        for (const QAction* a : {mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste})
+            if (a->shortcuts().contains(keys)) return true;
     }
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -412,6 +421,11 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    // Exit and closing the window ask before unsaved work goes.
+    if (!SaveChangesFirst()) {
+        event->ignore();
+        return;
+    }
     Timer1->stop();
     StripRebuild->Cancel();
     Sheet = cBitMap();

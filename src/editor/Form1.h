@@ -17,10 +17,12 @@
 #include <QPointer>
 #include <QPoint>
 #include <array>
+#include <optional>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "history/UndoHistory.h"
 #include "project/SpriteProject.h"
 
 class QAction;
@@ -96,6 +98,8 @@ public:
     std::array<QAction*, 2> mnuCompress{};
     QAction* mnuExit = nullptr;
     QMenu* mnuEdit = nullptr;
+    QAction* mnuUndo = nullptr;
+    QAction* mnuRedo = nullptr;
     QAction* mnuCut = nullptr;
     QAction* mnuCopy = nullptr;
     QAction* mnuPaste = nullptr;
@@ -133,6 +137,10 @@ public:
     void mnuSave_Click();
     void mnuSaveAs_Click();
     void mnuExit_Click();
+    // The commands once their file is chosen (no dialog, no question).
+    void NewProjectFrom(const std::string& sheetPath);
+    void OpenProjectFrom(const std::string& projectPath);
+    void ImportSifFrom(const std::string& sifPath);
 
     // ---- Sheet views (Form1_SheetView.cpp) ----
     void SetupSheetView();
@@ -235,6 +243,49 @@ public:
     DirectionData* CurrentDirection() const;
     QPointer<Form2> PasteDialog; // the open "Paste Frames..." window, if any
 
+    // ---- Undo history and unsaved changes (Form1_History.cpp) ----
+    // Every command that changes the project runs inside one EditStep: the
+    // project as it was when the outermost one began is compared with the
+    // project when it ends, and the difference becomes one undo step.
+    class EditStep {
+    public:
+        EditStep(Form1& window, const char* name) : w_(window), name_(name) { w_.BeginEdit(); }
+        ~EditStep() { w_.EndEdit(name_); }
+        EditStep(const EditStep&) = delete;
+        EditStep& operator=(const EditStep&) = delete;
+
+    private:
+        Form1& w_;
+        const char* name_;
+    };
+    struct EditSnapshot {
+        std::vector<ActionData> Actions;
+        int32_t Mask = 0;
+        History::Selection Shown;
+    };
+    History::UndoHistory EditHistory;
+    std::optional<EditSnapshot> OpenEdit;    // of the outermost running EditStep
+    int EditDepth = 0;
+    std::optional<EditSnapshot> MarkingEdit; // since marking began, while it is on
+    bool MarkingChanged = false;             // a marking move changed the frame since MarkingEdit began
+
+    void BeginEdit();
+    void EndEdit(const char* name);
+    void StartMarkingStep();
+    void EndMarkingStep();
+    void mnuUndo_Click();
+    void mnuRedo_Click();
+    bool Modified() const;
+    // Asks "Save changes to the project?" when there are unsaved changes; false
+    // when the user cancels (or a save fails or its dialog is cancelled).
+    bool SaveChangesFirst();
+    // Save and Save As..., true when the project file was written.
+    bool SaveProject();
+    bool SaveProjectAs();
+    void ForgetHistory(); // a new project: nothing to undo, nothing unsaved
+    void UpdateEditMenu();
+    void UpdateCaption();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -244,6 +295,11 @@ private:
     void BuildPreview();
     void BuildMenus();
     void FillActionList();
+    History::Selection ShownSelection() const;
+    EditSnapshot TakeSnapshot() const;
+    void CommitSnapshot(const EditSnapshot& from, const std::string& name);
+    // Shows the project after an undo or redo: lists, strip and both views.
+    void ShowRestoredState(const History::Selection& shown, bool maskChanged);
     SpriteFrame* MakeThumbWidget(int slot);
     void ShowThumbIn(ThumbSlot& slot, int i);
     void DrawThumbPicture(SpriteFrame* w, const FrameData& f);

@@ -64,6 +64,7 @@ void Form1::mnuCopy_Click() {
 
 void Form1::mnuCut_Click() {
     if (CurAction < 0 || CurDirection < 0) return;
+    const EditStep step(*this, "Cut Frames");
     DirectionData* d = CurrentDirection();
     std::vector<int> picked;
     if (!d || !SelectedThumbs(*this, *d, picked)) return;
@@ -119,6 +120,7 @@ void Form1::DoPaste(int16_t iType) {
     // The dialog is modeless: a rebuild asked for meanwhile (after a Cut, say)
     // is due first, and leaves no frame current as it always does.
     if (StripRebuild->Pending()) StripRebuild->Flush();
+    const EditStep step(*this, "Paste Frames");
     const std::string why = PasteRefusal(iType);
     if (!why.empty()) {
         Refuse(why);

@@ -53,6 +53,7 @@ void Form1::FillActionList() {
 }
 
 void Form1::Command1_Click() {
+    const EditStep step(*this, "Add Action");
     const int n = lstAction->count();
     if (n >= MaxEntries) {
         MsgBox("A project can hold no more than 32768 actions.", MsgButtons::OK, MsgIcon::Exclamation);
@@ -66,6 +67,7 @@ void Form1::Command1_Click() {
 }
 
 void Form1::Command2_Click() {
+    const EditStep step(*this, "Remove Action");
     if (CurAction < 0) return;
     const int count = lstAction->count();
     if (count == 1) return;
@@ -102,11 +104,13 @@ void Form1::lstAction_Click(int index) {
 
 void Form1::lstAction_KeyDown(int KeyCode) {
     if (KeyCode != 13 || CurAction < 0) return;
+    const EditStep step(*this, "Rename Action");
     if (static_cast<size_t>(CurAction) >= Actions.size() || CurAction >= lstAction->count()) return;
     RenameEntry(lstAction, CurAction, Actions[CurAction].Name);
 }
 
 void Form1::Command4_Click() {
+    const EditStep step(*this, "Add Direction");
     if (CurAction < 0 || static_cast<size_t>(CurAction) >= Actions.size()) return;
     ActionData& a = Actions[CurAction];
     if (a.DirUBound + 1 >= MaxEntries) {
@@ -121,6 +125,7 @@ void Form1::Command4_Click() {
 }
 
 void Form1::Command3_Click() {
+    const EditStep step(*this, "Remove Direction");
     if (CurAction < 0 || CurDirection < 0) return;
     const int count = lstDirection->count();
     if (count == 1) return;
@@ -146,6 +151,7 @@ void Form1::lstDirection_Click(int index) {
 
 void Form1::lstDirection_KeyDown(int KeyCode) {
     if (KeyCode != 13 || CurAction < 0 || CurDirection < 0) return;
+    const EditStep step(*this, "Rename Direction");
     if (static_cast<size_t>(CurAction) >= Actions.size()) return;
     ActionData& a = Actions[CurAction];
     if (static_cast<size_t>(CurDirection) >= a.Directions.size() || CurDirection >= lstDirection->count()) return;

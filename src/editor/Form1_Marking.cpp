@@ -33,6 +33,7 @@ void Form1::Picture1_MouseDown(int Button, int /*Shift*/, double X, double Y) {
     const int64_t py = static_cast<int64_t>(ZoomOriginY()) + cell.y();
 
     if (Button == 2) {
+        const EditStep step(*this, "Set Hot Spot");
         // Relative to the frame's corner; it may lie outside the frame.
         f->HotSpotX = Wrap(px - f->X);
         f->HotSpotY = Wrap(py - f->Y);
@@ -40,13 +41,16 @@ void Form1::Picture1_MouseDown(int Button, int /*Shift*/, double X, double Y) {
         return;
     }
     Marking = !Marking;
-    if (Marking) {
-        // Emptied at once; the views show it with the first move.
-        f->Width = 0;
-        f->Height = 0;
-        AnchorX = Wrap(px);
-        AnchorY = Wrap(py);
+    if (!Marking) {
+        EndMarkingStep(); // one step from the press that began it
+        return;
     }
+    StartMarkingStep();
+    // Emptied at once; the views show it with the first move.
+    f->Width = 0;
+    f->Height = 0;
+    AnchorX = Wrap(px);
+    AnchorY = Wrap(py);
 }
 
 void Form1::Picture1_MouseMove(int /*Button*/, int /*Shift*/, double X, double Y) {
@@ -70,6 +74,10 @@ void Form1::Picture1_MouseMove(int /*Button*/, int /*Shift*/, double X, double Y
         f->Y = Wrap(std::min<int64_t>(py, AnchorY));
         f->Width = Wrap((px > AnchorX ? px - AnchorX : AnchorX - px) + 1);
         f->Height = Wrap((py > AnchorY ? py - AnchorY : AnchorY - py) + 1);
+        if (!MarkingChanged) {
+            MarkingChanged = true;
+            UpdateCaption();
+        }
         DrawFrameBox();
         Picture2->Present();
 

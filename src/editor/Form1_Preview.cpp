@@ -106,6 +106,7 @@ void Form1::Label6_DblClick() {
     // A cancelled chooser keeps the old mask colour.
     const std::optional<int32_t> color = ColorDialog(this);
     if (!color) return;
+    const EditStep step(*this, "Change Mask Color");
     MaskColor = *color;
     SetupSheetView();
 }

@@ -30,9 +30,14 @@ void SplitChosenPath(const std::string& path, std::string& dir, std::string& fil
 }
 
 void Form1::mnuNew_Click() {
+    if (!SaveChangesFirst()) return;
     const std::string path = FileDialog(this, 1, "Load Sprite Sheet", "*.bmp",
                                         Filter("Bitmap Files (*.bmp)", "*.bmp"), WorkDir, "bmp");
     if (path.empty()) return;
+    NewProjectFrom(path);
+}
+
+void Form1::NewProjectFrom(const std::string& path) {
     ResetProject();
     SplitChosenPath(path, WorkDir, SheetFile);
     // A sheet that cannot be loaded is reported by the loader; the views follow either way.
@@ -41,15 +46,20 @@ void Form1::mnuNew_Click() {
 }
 
 void Form1::mnuOpen_Click() {
+    if (!SaveChangesFirst()) return;
     const std::string path =
         FileDialog(this, 1, "Load Sprite Project", "*.sip", ProjectFilter, WorkDir, "sip");
     if (path.empty()) return;
+    OpenProjectFrom(path);
+}
+
+void Form1::OpenProjectFrom(const std::string& path) {
     std::string dir, file;
     SplitChosenPath(path, dir, file);
     WorkDir = dir;
     ProjectFile = file;
     if (dir.empty() || file.empty()) return;
-    ResetProject();
+    ResetProject(); // also shows the new name in the caption
     if (!ReadProject(WorkDir + ProjectFile)) return;
     FillActionList();
     // Load the sheet where the search found it, which need not be WorkDir.
@@ -57,18 +67,25 @@ void Form1::mnuOpen_Click() {
     SetupSheetView();
 }
 
-void Form1::mnuSave_Click() {
-    if (!ProjectFile.empty()) {
-        WriteProject(WorkDir + ProjectFile);
-        return;
-    }
-    mnuSaveAs_Click();
+void Form1::mnuSave_Click() { SaveProject(); }
+
+bool Form1::SaveProject() {
+    if (ProjectFile.empty()) return SaveProjectAs();
+    // A marking in progress is saved as it stands.
+    EndMarkingStep();
+    if (Marking) StartMarkingStep();
+    if (!WriteProject(WorkDir + ProjectFile)) return false;
+    EditHistory.MarkSaved();
+    UpdateCaption();
+    return true;
 }
 
-void Form1::mnuSaveAs_Click() {
+void Form1::mnuSaveAs_Click() { SaveProjectAs(); }
+
+bool Form1::SaveProjectAs() {
     const std::string path =
         FileDialog(this, 0, "Save Sprite Project As...", "*.sip", ProjectFilter, WorkDir, "sip");
-    if (path.empty()) return;
+    if (path.empty()) return false;
     std::string dir, file;
     SplitChosenPath(path, dir, file);
 
@@ -80,7 +97,7 @@ void Form1::mnuSaveAs_Click() {
         if (IsNormalFile(sheetPath) &&
             MsgBox("Do you want to over write the file:\n\n" + sheetPath, MsgButtons::YesNo, MsgIcon::Question,
                    "Hold up!") != MsgAnswer::Yes)
-            return;
+            return false;
         WorkDir = dir;
         ProjectFile = file;
         SheetFile = sheetName;
@@ -89,7 +106,12 @@ void Form1::mnuSaveAs_Click() {
         WorkDir = dir;
         ProjectFile = file;
     }
-    WriteProject(path);
+    EndMarkingStep();
+    if (Marking) StartMarkingStep();
+    const bool written = WriteProject(path);
+    if (written) EditHistory.MarkSaved();
+    UpdateCaption(); // the name changed either way
+    return written;
 }
 
 void Form1::mnuExit_Click() { close(); }

@@ -35,9 +35,14 @@ void Form1::mnuCompress_Click(int Index) {
 }
 
 void Form1::mnuImportSIF_Click() {
+    if (!SaveChangesFirst()) return;
     const std::string path =
         FileDialog(this, 1, "Import Sprite Image Format file", "*.sif", SifFilter, WorkDir, "sif");
     if (path.empty()) return;
+    ImportSifFrom(path);
+}
+
+void Form1::ImportSifFrom(const std::string& path) {
     // From here on the previous project is gone, whatever the outcome.
     ResetProject();
     // A refused file leaves the model as the reset made it; a file with an empty

@@ -169,6 +169,7 @@ void Form1::FrameScroll_Change() {
 
 void Form1::lblNewFrame_Click() {
     if (CurAction < 0 || CurDirection < 0) return;
+    const EditStep step(*this, "New Frame");
     // A pending rebuild would leave the thumbnails counting another direction.
     if (StripRebuild->Pending()) StripRebuild->Flush();
     if (!CurrentFrameAt(0)) return;

@@ -54,6 +54,7 @@ void Form1::ucSF_DoDelete(int Index) {
     if (CurAction < 0 || CurDirection < 0) return;
     // While a rebuild is pending the thumbnails show another state than the model.
     if (StripRebuild->Pending()) return;
+    const EditStep step(*this, "Delete Frame");
     if (Index < 0 || Index >= ThumbCount() || !CurrentFrameAt(Index)) return;
     DirectionData& d = Actions[CurAction].Directions[CurDirection];
     std::vector<FrameData>& frames = d.Frames;
@@ -101,5 +102,8 @@ void Form1::ucSF_DoDelete(int Index) {
 void Form1::ucSF_SetDelay(int Index, int16_t Val) {
     if (CurAction < 0 || CurDirection < 0) return;
     // Stored as typed, 0 and negative values included; the thumbnail shows it already.
-    if (FrameData* f = CurrentFrameAt(Index)) f->Delay = Val;
+    if (FrameData* f = CurrentFrameAt(Index)) {
+        const EditStep step(*this, "Set Delay");
+        f->Delay = Val;
+    }
 }

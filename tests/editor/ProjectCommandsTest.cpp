@@ -10,7 +10,9 @@ TEST_F(EditorTest, CancelledDialogsChangeNothing) {
         a->trigger();
     EXPECT_EQ(dialogs.FileRequests.size(), 6u);
     EXPECT_EQ(Names(), dir.Path() + "|keep.bmp|");
-    EXPECT_TRUE(W().lstAction->count() == 1 && SP::Sheet.Loaded() && messages.Shown.empty());
+    EXPECT_TRUE(W().lstAction->count() == 1 && SP::Sheet.Loaded());
+    // The added action is unsaved: New, Open and Import asked first (and heard No).
+    EXPECT_EQ(messages.Texts(), Strings(3, "Save changes to the project?"));
     EXPECT_EQ(ListDir(dir.Path()), Strings{"keep.bmp"});
 }
 

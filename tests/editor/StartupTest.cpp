@@ -14,7 +14,7 @@ TEST_F(EditorTest, StartsWithCaptionsMenusAndBlackViews) {
                                   "Import from CCA", "Import SIF", "Export to SIF", "-",
                                   "Compress Structure Data", "Compress Image Data", "-", "Exit",
                                   "Black && White", "Greyscale", "16-bit color", "24-bit color",
-                                  "Cut Frame(s)", "Copy Frame(s)", "Paste Frames(s)"}));
+                                  "Undo", "Redo", "-", "Cut Frame(s)", "Copy Frame(s)", "Paste Frames(s)"}));
 }
 
 TEST_F(EditorTest, ExitClosesTheWindowAndReleasesTheSheet) {
