@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 
 #include "editor/Form1.h"
 
@@ -10,14 +11,13 @@ Form2::Form2(Form1* owner) : QWidget(owner, Qt::Dialog), owner_(owner) {
     setObjectName("Form2");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("Paste Frames...");
-    setFixedSize(177, 113);
-
     static const char* const captions[4] = {"Paste before selected frame", "Paste after selected frame",
                                             "Insert at beginning", "Insert at end"};
     for (int i = 0; i < 4; ++i) {
         auto* o = new QRadioButton(captions[i], this);
         o->setObjectName(QString("Option1_%1").arg(i));
-        o->setGeometry(8, 8 + 16 * i, 161, 17);
+        // The designed width, or wider where this platform's font would cut the caption.
+        o->setGeometry(8, 8 + 16 * i, std::max(161, o->sizeHint().width()), 17);
         // Programmatic selection counts as a click, so toggled is the event.
         connect(o, &QRadioButton::toggled, this, [this, i](bool on) {
             if (on) Option1_Click(i);
@@ -32,6 +32,9 @@ Form2::Form2(Form1* owner) : QWidget(owner, Qt::Dialog), owner_(owner) {
     Command1 = new QPushButton("Cancel", this);
     Command1->setObjectName("Command1");
     Command1->setGeometry(88, 80, 73, 25);
+    int right = 169;
+    for (const QRadioButton* o : Option1) right = std::max(right, o->geometry().right() + 1);
+    setFixedSize(right + 8, 113);
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
