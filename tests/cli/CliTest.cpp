@@ -190,3 +190,142 @@ TEST_F(Cli, RunsAsARealProcess) {
     EXPECT_TRUE(Has(std::string(text.begin(), text.end()), "\"Walk\": 2 directions"));
     EXPECT_EQ(WEXITSTATUS(std::system((cli + redirect).c_str())), 2);
 }
+
+namespace {
+
+ProjectFileContents ProjectAt(const std::string& path) {
+    ProjectFileContents c;
+    std::string error;
+    EXPECT_TRUE(ParseProjectBytes(ReadFileBytes(path), c, error)) << error;
+    return c;
+}
+
+} // namespace
+
+TEST(CliNew, HelpAndMalformedOptions) {
+    const Outcome help = Tool({"new", "--help"});
+    for (const char* word :
+         {"new SHEET.bmp OUTPUT.sip", "--grid WxH[+X+Y][,GAPXxGAPY]", "--skip-empty", "--detect",
+          "--merge-gap N", "--min-pixels N", "--trim", "--hotspot bottom|centre|topleft", "--delay MS",
+          "--mask RRGGBB", "--action NAME", "--direction NAME"})
+        EXPECT_TRUE(Has(help.Out, word)) << word;
+    const Args n = {"new", "s.bmp", "o.sip"}, d = n + Args{"--detect"}, g = n + Args{"--grid", "8x8"};
+    for (const Args& args : {Args{"new", "s.bmp"},
+                             n,
+                             n + Args{"--detect", "--grid", "8x8"},
+                             d + Args{"x"},
+                             g + Args{"--merge-gap", "1"},
+                             g + Args{"--min-pixels", "1"},
+                             d + Args{"--skip-empty"},
+                             n + Args{"--grid", "0x8"},
+                             n + Args{"--grid", "8"},
+                             n + Args{"--grid", "8x8+1"},
+                             n + Args{"--grid", "8x8,2"},
+                             n + Args{"--grid", "8x8+1+1,2x"},
+                             n + Args{"--grid", "8x-8"},
+                             n + Args{"--grid", "40000x8"},
+                             n + Args{"--grid", "8x8 "},
+                             d + Args{"--merge-gap", "-1"},
+                             d + Args{"--min-pixels", "many"},
+                             d + Args{"--delay", "-1"},
+                             d + Args{"--delay", "32768"},
+                             d + Args{"--mask", "FF00F"},
+                             d + Args{"--mask", "GG00FF"},
+                             d + Args{"--hotspot", "middle"},
+                             d + Args{"--hotspot"}}) {
+        const Outcome o = Tool(args);
+        ExpectFails(o, 2);
+        EXPECT_TRUE(Has(o.Err, "--help")) << testing::PrintToString(args) << o.Err;
+    }
+}
+
+TEST_F(Cli, NewDetectsTheWalkersTwelveSpritesIntoAProjectThatOpensAndExports) {
+    const Outcome o = Tool({"new", "--detect", dir / "walker.bmp", dir / "found.sip", "--action", "Walk",
+                            "--direction", "All", "--delay", "80"});
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    EXPECT_TRUE(o.Err.empty() && Has(o.Out, "12 frames") && Has(o.Out, "0x00FF00FF")) << o.Out;
+    const Outcome info = Tool({"info", dir / "found.sip"});
+    for (const char* line :
+         {"Sheet path:    walker.bmp\n", "  \"Walk\": 1 direction\n", "    \"All\": 12 frames\n"})
+        EXPECT_TRUE(Has(info.Out, line)) << line << info.Out;
+    ASSERT_EQ(Tool({"export", dir / "found.sip", dir / "found.sif"}).Status, 0);
+
+    // Reading order: the eight walking figures, then the four idle ones, each
+    // row left to right; hot spots in the middle of each box's bottom row.
+    const ProjectFileContents p = ProjectAt(dir / "found.sip");
+    EXPECT_EQ(p.MaskColor, 0x00FF00FF);
+    const std::vector<FrameData>& f = p.Actions.at(0).Directions.at(0).Frames;
+    ASSERT_EQ(f.size(), 12u);
+    for (size_t i = 0; i < f.size(); ++i) {
+        EXPECT_EQ(f[i].X / 32, static_cast<int>(i < 8 ? i : i - 8)) << i;
+        EXPECT_EQ(f[i].Y / 48, i < 8 ? 0 : 1) << i;
+        EXPECT_EQ(std::vector<int>({f[i].Delay, f[i].HotSpotX, f[i].HotSpotY}),
+                  std::vector<int>({80, (f[i].Width - 1) / 2, f[i].Height - 1}));
+    }
+}
+
+TEST_F(Cli, NewCutsAGridTrimsItAndKeepsTheSheetWhereItIs) {
+    // From another folder the sheet is stored by its full path.
+    TempDir out;
+    const Args grid = {"new",    dir / "walker.bmp", out / "grid.sip", "--grid", "32x48",
+                       "--trim", "--skip-empty",     "--mask",         "ff00ff"};
+    const Outcome o = Tool(grid);
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    EXPECT_TRUE(Has(Tool({"info", out / "grid.sip"}).Out, "Sheet path:    " + dir / "walker.bmp\n"));
+    ASSERT_EQ(Tool({"export", out / "grid.sip", out / "grid.sif"}).Status, 0);
+    const std::vector<FrameData> f = ProjectAt(out / "grid.sip").Actions.at(0).Directions.at(0).Frames;
+    ASSERT_EQ(f.size(), 12u); // the four empty cells are left out
+    for (size_t i = 0; i < f.size(); ++i) {
+        // Trimmed, yet anchored where the whole cell's bottom centre lies.
+        const int cellX = 32 * static_cast<int>(i < 8 ? i : i - 8), cellY = i < 8 ? 0 : 48;
+        EXPECT_TRUE(f[i].Width < 32 && f[i].Height < 48) << i;
+        EXPECT_EQ(std::pair(f[i].X + f[i].HotSpotX, f[i].Y + f[i].HotSpotY),
+                  std::pair(cellX + 15, cellY + 47))
+            << i;
+    }
+
+    // Offset and gap: 30 x 46 cells from (1, 1), 2 apart, as many as fit.
+    ASSERT_EQ(
+        Tool({"new", dir / "walker.bmp", dir / "cells.sip", "--grid=30x46+1+1,2x2", "--hotspot", "topleft"})
+            .Status,
+        0);
+    const std::vector<FrameData> c = ProjectAt(dir / "cells.sip").Actions.at(0).Directions.at(0).Frames;
+    ASSERT_EQ(c.size(), 16u);
+    EXPECT_EQ(std::vector<int>({c[1].X, c[1].Y, c[1].Width, c[1].Height, c[1].HotSpotX, c[8].Y, c[15].X}),
+              std::vector<int>({33, 1, 30, 46, 0, 49, 225}));
+}
+
+TEST_F(Cli, NewRefusesAndLeavesNoFile) {
+    TestPicture blank = MakePicture(200, 200, 0x00FF00FF);
+    WriteFileBytes(dir / "blank.bmp", MakeBmp24(blank));
+    blank.At(0, 0) = 0x00123456; // the default mask is this pixel, so every other one is a sprite pixel
+    WriteFileBytes(dir / "full.bmp", MakeBmp24(blank));
+    WriteFileBytes(dir / "junk.bmp", {'B', 'M', 1, 2, 3});
+    const Args before = ListDir(dir.Path());
+    const std::string out = dir / "new.sip";
+    const struct {
+        Args args;
+        std::string err;
+    } cases[] = {
+        {{"new", "--detect", dir / "junk.bmp", out}, dir / "junk.bmp This file is damaged or incomplete.\n"},
+        {{"new", "--detect", dir / "none.bmp", out}, dir / "none.bmp This file does not exist.\n"},
+        {{"new", "--detect", dir / "blank.bmp", out},
+         "No sprite found on " + dir / "blank.bmp" +
+             " with the mask colour 0x00FF00FF (red 255, green 0, blue 255)\n"},
+        {{"new", "--grid", "4x4", "--skip-empty", dir / "blank.bmp", out}, ""},
+        {{"new", "--grid", "1x1", dir / "full.bmp", out},
+         "A direction holds at most 32,768 frames; this one would hold 40000\n"},
+        {{"new", "--grid", "300x8", dir / "walker.bmp", out}, ""},
+        {{"new", "--detect", dir / "walker.bmp", sip},
+         sip + " already exists; not replacing it (use --force to replace it)\n"},
+        {{"new", "--detect", dir / "walker.bmp", dir / "walker.bmp", "--force"}, ""},
+    };
+    for (const auto& c : cases)
+        ExpectFails(Tool(c.args), 1, c.err);
+    EXPECT_EQ(ListDir(dir.Path()), before);
+    EXPECT_EQ(ReadFileBytes(sip), ReadFileBytes(std::string(CELWRIGHT_EXAMPLES) + "/walker.sip"));
+    // One sprite filling the sheet but for its corner, and --force replaces.
+    ASSERT_EQ(Tool({"new", "--detect", dir / "full.bmp", sip, "--force"}).Status, 0);
+    const FrameData f = ProjectAt(sip).Actions.at(0).Directions.at(0).Frames.at(0);
+    EXPECT_EQ(std::vector<int>({f.X, f.Y, f.Width, f.Height}), std::vector<int>({0, 0, 200, 200}));
+}
