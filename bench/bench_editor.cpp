@@ -104,35 +104,36 @@ double Timed(F&& f) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
-void BM_StripRebuild10000(benchmark::State& state) {
-    auto w = StripWindow(10000);
+// Times step(k) for run k = 1, 2, ..., with the window painted after it
+// (unless paint is false), and records the mean under `name`.
+template <class F>
+void Measure(benchmark::State& state, const std::string& name, F&& step, bool paint = true) {
+    int k = 0;
     double total = 0;
     for (auto _ : state) {
+        ++k;
         const double s = Timed([&] {
-            w->RequestStripRebuild();
-            w->StripRebuild->Flush(); // what the timer runs
-            QApplication::processEvents();
+            step(k);
+            if (paint) QApplication::processEvents();
         });
         state.SetIterationTime(s);
         total += s;
     }
-    Record(state, "strip rebuild, 10,000 frames", total);
+    Record(state, name, total);
+}
+
+void BM_StripRebuild10000(benchmark::State& state) {
+    auto w = StripWindow(10000);
+    Measure(state, "strip rebuild, 10,000 frames", [&](int) {
+        w->RequestStripRebuild();
+        w->StripRebuild->Flush(); // what the timer runs
+    });
 }
 
 void BM_StripScrollStep(benchmark::State& state) {
     auto w = StripWindow(10000);
-    int v = 0;
-    double total = 0;
-    for (auto _ : state) {
-        v = v + 1 > w->FrameScroll->maximum() ? 0 : v + 1;
-        const double s = Timed([&] {
-            w->FrameScroll->setValue(v);
-            QApplication::processEvents();
-        });
-        state.SetIterationTime(s);
-        total += s;
-    }
-    Record(state, "strip scroll step, 10,000 frames", total);
+    Measure(state, "strip scroll step, 10,000 frames",
+            [&](int k) { w->FrameScroll->setValue(k % (w->FrameScroll->maximum() + 1)); });
 }
 
 std::unique_ptr<Form1> BigSheetWindow() {
@@ -149,51 +150,19 @@ void BM_OverviewDragStep(benchmark::State& state) {
     w->TNScrollH->setValue(4000);
     w->TNScrollV->setValue(5000);
     w->Picture2_MouseDown(1, 0, 4100, 5100);
-    int step = 0;
-    double total = 0;
-    for (auto _ : state) {
-        ++step;
-        const double x = 4050 + (step % 100);
-        const double y = 5050 + (step % 77);
-        const double s = Timed([&] {
-            w->Picture2_MouseMove(1, 0, x, y);
-            QApplication::processEvents(); // both views painted
-        });
-        state.SetIterationTime(s);
-        total += s;
-    }
+    Measure(state, "overview drag step, 8192 x 8192",
+            [&](int k) { w->Picture2_MouseMove(1, 0, 4050 + (k % 100), 5050 + (k % 77)); });
     w->Picture2_MouseUp(1, 0, 0, 0);
-    Record(state, "overview drag step, 8192 x 8192", total);
 }
 
 void BM_ZoomChange(benchmark::State& state) {
     auto w = BigSheetWindow();
-    int z = 2;
-    double total = 0;
-    for (auto _ : state) {
-        z = z == 10 ? 2 : z + 1;
-        const double s = Timed([&] {
-            w->HScroll1->setValue(z);
-            QApplication::processEvents();
-        });
-        state.SetIterationTime(s);
-        total += s;
-    }
-    Record(state, "zoom change, 8192 x 8192", total);
+    Measure(state, "zoom change, 8192 x 8192", [&](int k) { w->HScroll1->setValue(2 + k % 9); });
 }
 
 void BM_SetupSheetView(benchmark::State& state) {
     auto w = BigSheetWindow();
-    double total = 0;
-    for (auto _ : state) {
-        const double s = Timed([&] {
-            w->SetupSheetView();
-            QApplication::processEvents();
-        });
-        state.SetIterationTime(s);
-        total += s;
-    }
-    Record(state, "SetupSheetView, 8192 x 8192", total);
+    Measure(state, "SetupSheetView, 8192 x 8192", [&](int) { w->SetupSheetView(); });
 }
 
 // The big sheet with one marked frame current and shown, zoom 4, marking on.
@@ -215,63 +184,30 @@ std::unique_ptr<Form1> MarkingWindow() {
 
 void BM_MarkingMove(benchmark::State& state) {
     auto w = MarkingWindow();
-    int step = 0;
-    double total = 0;
-    for (auto _ : state) {
-        ++step;
-        const double x = 4.0 * (step % 60) + 1, y = 4.0 * (step % 47) + 1; // always another zoomed pixel
-        const double s = Timed([&] {
-            w->Picture1_MouseMove(0, 0, x, y);
-            QApplication::processEvents(); // zoom view, overview and thumbnail painted
-        });
-        state.SetIterationTime(s);
-        total += s;
-    }
-    Record(state, "marking move, 8192 x 8192", total);
+    // Always another zoomed pixel.
+    Measure(state, "marking move, 8192 x 8192",
+            [&](int k) { w->Picture1_MouseMove(0, 0, 4.0 * (k % 60) + 1, 4.0 * (k % 47) + 1); });
 }
 
 void BM_MarkingMoveSamePixel(benchmark::State& state) {
     auto w = MarkingWindow();
     w->Picture1_MouseMove(0, 0, 40, 40);
     QApplication::processEvents();
-    int step = 0;
-    double total = 0;
-    for (auto _ : state) {
-        const double x = 40.25 + 0.5 * (++step % 2);
-        const double s = Timed([&] { w->Picture1_MouseMove(0, 0, x, 41); });
-        state.SetIterationTime(s);
-        total += s;
-    }
-    Record(state, "marking move, same zoomed pixel", total);
+    Measure(
+        state, "marking move, same zoomed pixel", [&](int k) { w->Picture1_MouseMove(0, 0, 40.25 + 0.5 * (k % 2), 41); },
+        false);
 }
 
 void BM_ShiftClickAll10000(benchmark::State& state) {
     auto w = StripWindow(10000);
     w->ucSF_Click(0, 0);
-    double total = 0;
-    for (auto _ : state) {
-        const double s = Timed([&] {
-            w->ucSF_Click(9999, 1); // highlights 0 .. 9999 from the anchor
-            QApplication::processEvents();
-        });
-        state.SetIterationTime(s);
-        total += s;
-    }
-    Record(state, "shift-click of 10,000 frames", total);
+    // Highlights 0 .. 9999 from the anchor.
+    Measure(state, "shift-click of 10,000 frames", [&](int) { w->ucSF_Click(9999, 1); });
 }
 
 void BM_DeleteFirstOf10000(benchmark::State& state) {
     auto w = StripWindow(10000);
-    double total = 0;
-    for (auto _ : state) {
-        const double s = Timed([&] {
-            w->ucSF_DoDelete(0);
-            QApplication::processEvents();
-        });
-        state.SetIterationTime(s);
-        total += s;
-    }
-    Record(state, "delete frame 0 of 10,000", total);
+    Measure(state, "delete frame 0 of 10,000", [&](int) { w->ucSF_DoDelete(0); });
 }
 
 // Times the undo and the redo of one edit, made afresh (and not timed) each run.

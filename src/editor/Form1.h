@@ -275,6 +275,7 @@ public:
     void EndMarkingStep();
     void mnuUndo_Click();
     void mnuRedo_Click();
+    void StepHistory(bool redo);
     bool Modified() const;
     // Asks "Save changes to the project?" when there are unsaved changes; false
     // when the user cancels (or a save fails or its dialog is cancelled).

@@ -68,23 +68,18 @@ void Form1::EndMarkingStep() {
     UpdateCaption();
 }
 
-void Form1::mnuUndo_Click() {
-    // Undo ends marking: the frame it was reshaping goes back with the step.
-    EndMarkingStep();
-    Marking = false;
-    const int32_t mask = MaskColor;
-    const std::optional<History::Selection> shown = EditHistory.Undo(Actions, MaskColor);
-    if (!shown) return;
-    ShowRestoredState(*shown, mask != MaskColor);
-}
+void Form1::mnuUndo_Click() { StepHistory(false); }
 
-void Form1::mnuRedo_Click() {
+void Form1::mnuRedo_Click() { StepHistory(true); }
+
+void Form1::StepHistory(bool redo) {
+    // Undo and redo end marking: the frame it was reshaping goes back with the step.
     EndMarkingStep();
     Marking = false;
     const int32_t mask = MaskColor;
-    const std::optional<History::Selection> shown = EditHistory.Redo(Actions, MaskColor);
-    if (!shown) return;
-    ShowRestoredState(*shown, mask != MaskColor);
+    const std::optional<History::Selection> shown =
+        redo ? EditHistory.Redo(Actions, MaskColor) : EditHistory.Undo(Actions, MaskColor);
+    if (shown) ShowRestoredState(*shown, mask != MaskColor);
 }
 
 void Form1::ShowRestoredState(const History::Selection& shown, bool maskChanged) {
