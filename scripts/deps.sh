@@ -2,11 +2,12 @@
 # Installs the Debian packages the build needs, only those that are missing.
 # Usage: scripts/deps.sh [gui] [test] [bench] [fuzz]
 set -euo pipefail
-want=(cmake ninja-build g++ pkg-config)
+# The core reads and writes PNG sheets and JSON atlases in every build.
+want=(cmake ninja-build g++ pkg-config libspng-dev nlohmann-json3-dev)
 for what in "$@"; do
   case "$what" in
     gui) want+=(qt6-base-dev libgl1-mesa-dev) ;;
-    test) want+=(libgtest-dev libgmock-dev) ;;
+    test) want+=(libgtest-dev libgmock-dev desktop-file-utils shared-mime-info) ;;
     bench) want+=(libbenchmark-dev zlib1g-dev) ;;
     fuzz) want+=(clang libclang-rt-14-dev) ;;
   esac

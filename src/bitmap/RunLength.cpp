@@ -408,6 +408,8 @@ bool cBitMap::FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t /*Ma
     Pixels_ = std::move(pixels);
     MaskBits_ = std::move(mask);
     SpriteBits_ = std::move(sprite);
+    ClearBits_ = ByteBuffer();
+    Stamp_ = FileStamp();
     Loaded_ = true;
     return true;
 }

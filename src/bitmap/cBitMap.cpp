@@ -14,6 +14,7 @@
 #include "base/FileIO.h"
 #include "base/Messages.h"
 #include "bitmap/PageAlloc.h"
+#include "bitmap/PngFile.h"
 #include "bitmap/RowScan.h"
 
 ByteBuffer ByteBuffer::Zeroed(size_t n) {
@@ -131,9 +132,21 @@ int64_t RoundHalfEven(double v) {
     return static_cast<int64_t>(f);
 }
 
+FileStamp StampFrom(const struct stat& st) {
+    return {static_cast<int64_t>(st.st_size),
+            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            static_cast<uint64_t>(st.st_ino)};
+}
+
 } // namespace
 
-bool cBitMap::LoadBMP(const std::string& FromFile) {
+FileStamp cBitMap::StampOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    return StampFrom(st);
+}
+
+bool cBitMap::LoadBMP(const std::string& FromFile, int32_t ClearColor) {
     if (!FromFile.empty()) FileName_ = FromFile;
     const std::string path = FileName_;
 
@@ -145,6 +158,15 @@ bool cBitMap::LoadBMP(const std::string& FromFile) {
     auto damaged = [&]() {
         return refuse(path + "\n\n" + "This file is damaged or incomplete.", MsgIcon::Critical, "Whoops");
     };
+    auto tooLarge = [&](int64_t width, int64_t height) {
+        return refuse("This picture is " + std::to_string(width) + " x " + std::to_string(height) +
+                          " pixels.\nSheets up to 32767 pixels wide and high are supported.",
+                      MsgIcon::Information, "*yawn*");
+    };
+    auto noMemory = [&]() {
+        return refuse(path + "\n\n" + "There is not enough memory to load this picture.", MsgIcon::Critical,
+                      "Whoops");
+    };
 
     if (!IsNormalFile(path))
         return refuse(path + "\n\n" + "This file does not exist.", MsgIcon::Critical, "Whoops");
@@ -154,6 +176,46 @@ bool cBitMap::LoadBMP(const std::string& FromFile) {
     if (!file || ::fstat(::fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode))
         return refuse(path + "\n\n" + "This file cannot be read.", MsgIcon::Critical, "Whoops");
     const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+
+    uint8_t signature[8];
+    if (fileSize >= sizeof signature && ReadFully(file.get(), signature, sizeof signature) &&
+        Png::HasSignature(signature, sizeof signature)) {
+        ByteBuffer bytes = ByteBuffer::Uninitialized(fileSize);
+        if (bytes.empty()) return noMemory();
+        std::rewind(file.get());
+        if (!ReadFully(file.get(), bytes.data(), fileSize)) return damaged();
+        file.reset();
+        Png::Picture png;
+        switch (Png::Read(bytes.data(), bytes.size(), ClearColor, png)) {
+        case Png::ReadStatus::Ok: break;
+        case Png::ReadStatus::TooLarge: return tooLarge(png.Width, png.Height);
+        case Png::ReadStatus::NoMemory: return noMemory();
+        case Png::ReadStatus::Damaged: return damaged();
+        }
+        const size_t imageBytes = png.Pixels.size();
+        ByteBuffer mask = ByteBuffer::Zeroed(imageBytes);
+        ByteBuffer sprite = ByteBuffer::Zeroed(imageBytes);
+        if (mask.empty() || sprite.empty()) return noMemory();
+        BitmapInfoHeader h;
+        h.biSize = InfoHeaderBytes;
+        h.biWidth = png.Width;
+        h.biHeight = static_cast<int32_t>(png.Height);
+        h.biPlanes = 1;
+        h.biBitCount = 24;
+        h.biSizeImage = static_cast<uint32_t>(imageBytes);
+        Header_ = h;
+        Stride_ = png.Stride;
+        RowPad_ = RowPadFor(png.Width);
+        Pixels_ = std::move(png.Pixels);
+        MaskBits_ = std::move(mask);
+        SpriteBits_ = std::move(sprite);
+        ClearBits_ = std::move(png.ClearBits);
+        ClearColor_ = ClearColor;
+        Stamp_ = StampFrom(st);
+        Loaded_ = true;
+        return true;
+    }
+    std::rewind(file.get());
 
     uint8_t head[HeadersBytes];
     if (fileSize < HeadersBytes || !ReadFully(file.get(), head, HeadersBytes)) return damaged();
@@ -169,10 +231,7 @@ bool cBitMap::LoadBMP(const std::string& FromFile) {
     // A negative height marks rows stored top row first.
     const bool topDown = h.biHeight < 0;
     const int64_t height = topDown ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
-    if (h.biWidth <= 0 || h.biWidth > MaxSide || height <= 0 || height > MaxSide)
-        return refuse("This picture is " + std::to_string(h.biWidth) + " x " + std::to_string(height) +
-                          " pixels.\nSheets up to 32767 pixels wide and high are supported.",
-                      MsgIcon::Information, "*yawn*");
+    if (h.biWidth <= 0 || h.biWidth > MaxSide || height <= 0 || height > MaxSide) return tooLarge(h.biWidth, height);
 
     const int32_t width = h.biWidth;
     const int32_t rows = static_cast<int32_t>(height);
@@ -187,9 +246,7 @@ bool cBitMap::LoadBMP(const std::string& FromFile) {
     ByteBuffer pixels = ByteBuffer::Uninitialized(imageBytes);
     ByteBuffer mask = ByteBuffer::Zeroed(imageBytes);
     ByteBuffer sprite = ByteBuffer::Zeroed(imageBytes);
-    if (pixels.empty() || mask.empty() || sprite.empty())
-        return refuse(path + "\n\n" + "There is not enough memory to load this picture.", MsgIcon::Critical,
-                      "Whoops");
+    if (pixels.empty() || mask.empty() || sprite.empty()) return noMemory();
 
     if (::fseeko(file.get(), static_cast<off_t>(offBits), SEEK_SET) != 0) return damaged();
     if (!topDown) {
@@ -221,6 +278,8 @@ bool cBitMap::LoadBMP(const std::string& FromFile) {
     Pixels_ = std::move(pixels);
     MaskBits_ = std::move(mask);
     SpriteBits_ = std::move(sprite);
+    ClearBits_ = ByteBuffer();
+    Stamp_ = StampFrom(st);
     Loaded_ = true;
     return true;
 }
@@ -357,6 +416,21 @@ void cBitMap::GenMask(int32_t FromColor) {
     if (!Loaded_ || Pixels_.empty()) return;
     using namespace RowScan;
     const uint32_t c = static_cast<uint32_t>(FromColor);
+    if (!ClearBits_.empty() && FromColor != ClearColor_) {
+        // The PNG's transparent pixels follow the mask colour wherever it goes.
+        const uint8_t bgr[3] = {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)};
+        const size_t clearStride = Png::ClearStride(Header_.biWidth);
+        for (int32_t y = 0; y < Header_.biHeight; ++y) {
+            const uint8_t* bits = ClearBits_.data() + static_cast<size_t>(y) * clearStride;
+            uint8_t* row = Pixels_.data() + static_cast<size_t>(y) * Stride_;
+            for (size_t b = 0; b < clearStride; ++b) {
+                if (!bits[b]) continue;
+                for (int k = 0; k < 8; ++k)
+                    if (bits[b] >> k & 1) std::memcpy(row + (b * 8 + static_cast<size_t>(k)) * 3, bgr, 3);
+            }
+        }
+        ClearColor_ = FromColor;
+    }
     // The colour as the row scanner reports colours: blue | green << 8 | red << 16.
     const uint32_t key = ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16);
     const uint32_t white = PackPixel(0xFF, 0xFF, 0xFF);

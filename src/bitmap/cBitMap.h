@@ -50,19 +50,36 @@ private:
     size_t size_ = 0;
 };
 
+// What tells one version of a file from the next: size, modification time and
+// file number (a save by renaming a new file over the old one changes the last).
+struct FileStamp {
+    int64_t Size = -1; // -1: no file, or it cannot be examined
+    int64_t ModifiedNs = 0;
+    uint64_t Id = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
 class cBitMap {
 public:
     // Largest width or height accepted: pixel loops and scroll ranges are 16-bit.
     static constexpr int32_t MaxSide = 32767;
 
-    // Loads a 24-bit BMP (FromFile empty: the file last named). Reports a missing
-    // file ("Whoops"), a file it cannot use ("*yawn*": not 24-bit, compressed,
-    // or a side of 0 or over MaxSide) and a damaged one ("Whoops"); a refused
-    // load empties FileName and leaves the previous picture whole. Rows are read
+    // The colour transparent PNG pixels take when the caller knows no mask colour.
+    static constexpr int32_t DefaultClearColor = 0x00FF00FF;
+
+    // Loads a sheet file (FromFile empty: the file last named), told apart by its
+    // signature: a PNG, else a 24-bit BMP. Reports a missing file ("Whoops"), a
+    // file it cannot use ("*yawn*": a BMP that is not 24-bit or is compressed, a
+    // side of 0 or over MaxSide) and a damaged one ("Whoops"); a refused load
+    // empties FileName and leaves the previous picture whole. BMP rows are read
     // at bfOffBits after an info header of any size from 40 bytes; top-down
     // files are stored bottom-up like the rest, and the stored header always
-    // describes the buffer (biSize 40, positive biHeight). Returns true when loaded.
-    bool LoadBMP(const std::string& FromFile = "");
+    // describes the buffer (biSize 40, positive biHeight). A PNG of any colour
+    // type, depth and interlacing becomes 24-bit; its pixels with alpha under
+    // 128 take ClearColor (the mask colour in force, 0x00BBGGRR) and are
+    // remembered, so GenMask keeps them transparent under any later mask
+    // colour. Returns true when loaded.
+    bool LoadBMP(const std::string& FromFile = "", int32_t ClearColor = DefaultClearColor);
 
     // Writes the picture as a BMP file (ToFile empty: asks "Hold up!" before
     // overwriting the file last loaded). Written through a temporary file, so a
@@ -87,7 +104,15 @@ public:
                    int32_t dWidth, int32_t dHeight, double XScale, double YScale) const;
 
     // Rebuilds MaskBits / SpriteBits for the transparent colour 0x00BBGGRR.
+    // Pixels that were transparent in a loaded PNG are painted that colour first.
     void GenMask(int32_t FromColor);
+    // The stamp of the sheet file as it was read by the last successful load
+    // (Size -1 when the picture came from a stream), and of a file as it is now.
+    const FileStamp& LoadedStamp() const { return Stamp_; }
+    static FileStamp StampOf(const std::string& path);
+
+    // True when the picture came from a PNG with pixels of alpha under 128.
+    bool HasClearPixels() const { return !ClearBits_.empty(); }
 
     // Image stream of the whole picture for depth mode 1, 2, 4 or 5; empty otherwise.
     std::vector<uint8_t> ToRLE(uint8_t iType) const;
@@ -132,4 +157,8 @@ private:
     int16_t RowPad_ = 0;
     ByteBuffer MaskBits_;
     ByteBuffer SpriteBits_;
+    // The PNG's transparent pixels (see Png::Picture) and the colour they hold now.
+    ByteBuffer ClearBits_;
+    int32_t ClearColor_ = 0;
+    FileStamp Stamp_;
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/FileIO.h"
+#include "cli/Atlas.h"
 #include "base/Messages.h"
 #include "project/SpriteProject.h"
 #include "sif/SifFile.h"
@@ -33,6 +34,7 @@ const char* const UsageText =
     "                    | --detect [--merge-gap N] [--min-pixels N]) [--trim]\n"
     "                    [--hotspot bottom|centre|topleft] [--delay MS] [--mask RRGGBB]\n"
     "                    [--action NAME] [--direction NAME] [--force]\n"
+    "  celwright-cli atlas PROJECT.sip OUTPUT.json [--image OUTPUT.png] [--array]\n"
     "  celwright-cli --help | -h\n"
     "\n"
     "export  Opens PROJECT.sip as the editor's Open Project does (its sheet bitmap is\n"
@@ -72,6 +74,17 @@ const char* const UsageText =
     "        --mask RRGGBB         the mask colour in hex; default the colour of the\n"
     "                              sheet's top-left pixel\n"
     "        --action NAME, --direction NAME  names of the action and the direction\n"
+    "\n"
+    "atlas   Writes the frames of PROJECT.sip as a JSON atlas for game engines: per\n"
+    "        frame its rectangle, duration (the delay in ms) and pivot (the hot spot\n"
+    "        as a fraction of the frame), named \"Action/Direction/N\"; one frame tag\n"
+    "        per action and direction. Frames never marked are left out. Sheets may\n"
+    "        be BMP or PNG files.\n"
+    "        --image OUTPUT.png  also write the sheet as a PNG whose mask-colour\n"
+    "                            pixels are transparent, and name it in the atlas\n"
+    "                            (otherwise the atlas names the sheet itself)\n"
+    "        --array             frames as a list, each with its \"filename\", instead\n"
+    "                            of an object keyed by frame name\n"
     "\n"
     "Exit status: 0 success; 1 an input or output was refused (one line on stderr\n"
     "saying why); 2 the command line is wrong.\n";
@@ -286,7 +299,7 @@ int Export(const std::vector<std::string>& in) {
         Refuse(outputPath + " is the project's sheet bitmap; not replacing it");
         return ExitRefused;
     }
-    if (!Sheet.LoadBMP(sheetPath)) return ExitRefused;
+    if (!Sheet.LoadBMP(sheetPath, MaskColor)) return ExitRefused;
     if (!WriteSIF(outputPath, mode, compressStructure ? 1 : 0, compressImage ? 1 : 0)) return ExitRefused;
 
     const int64_t size = FileSize(outputPath);
@@ -653,7 +666,8 @@ int RunCli(const std::vector<std::string>& args) {
         }
     }
 
-    if (command != "export" && command != "import" && command != "info" && command != "new")
+    if (command != "export" && command != "import" && command != "info" && command != "new" &&
+        command != "atlas")
         return Usage("unknown command \"" + command + "\"");
     MessageCollector messages;
     int status = ExitRefused;
@@ -661,6 +675,7 @@ int RunCli(const std::vector<std::string>& args) {
         if (command == "export") status = Export(args);
         else if (command == "import") status = Import(args);
         else if (command == "new") status = New(args);
+        else if (command == "atlas") status = RunAtlas(args);
         else status = Info(args);
     } catch (const std::exception& e) {
         // Only memory running out gets here; say so instead of dying.

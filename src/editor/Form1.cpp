@@ -95,6 +95,7 @@ Form1::Form1(QWidget* parent)
     BuildPreview();
     BuildMenus();
     Form_Load();
+    SetupDesktop();
 }
 
 Form1::~Form1() {

@@ -287,6 +287,35 @@ public:
     void UpdateEditMenu();
     void UpdateCaption();
 
+    // ---- Desktop (Form1_Desktop.cpp): files named on the command line or
+    // dropped on the window, and the sheet file watched for changes ----
+    void SetupDesktop(); // from the constructor
+    // Opens a .sip as Open Project does, a .bmp or .png as New Project does and
+    // a .sif as Import SIF does, after asking about unsaved changes. A missing
+    // file or another kind is refused with a message and changes nothing.
+    // Returns true when the command ran.
+    bool OpenPath(const std::string& path);
+    // The path of a drop that OpenPath would take: one local file of a kind it
+    // opens, or "" when the drop is to be refused.
+    static std::string DroppedPath(const class QMimeData* data);
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // Every SheetWatchMs the sheet file's stamp is compared with the one it had
+    // when loaded; a change that holds for two looks reloads it (ReloadSheet).
+    static constexpr int SheetWatchMs = 200;
+    QTimer* SheetWatch = nullptr;
+    std::string WatchedSheet;              // the sheet file the stamps below belong to
+    std::optional<FileStamp> SheetPending; // a change seen once, waiting to hold
+    std::optional<FileStamp> SheetFailed;  // a version that could not be read, said once
+    int SheetReloads = 0;                  // reloads done so far
+    void SheetWatch_Timer();
+    // Loads the sheet file again under the current mask colour, keeping the
+    // frames, the selection and the zoom position, and redraws the views and
+    // the strip's pictures. A file that cannot be read keeps the old picture
+    // and is reported once. Returns true when reloaded.
+    bool ReloadSheet();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -31,8 +31,11 @@ void SplitChosenPath(const std::string& path, std::string& dir, std::string& fil
 
 void Form1::mnuNew_Click() {
     if (!SaveChangesFirst()) return;
-    const std::string path = FileDialog(this, 1, "Load Sprite Sheet", "*.bmp",
-                                        Filter("Bitmap Files (*.bmp)", "*.bmp"), WorkDir, "bmp");
+    // Both kinds of sheet first, then the bitmaps alone as before.
+    const std::string path =
+        FileDialog(this, 1, "Load Sprite Sheet", "*.bmp",
+                   Filter("Images (*.bmp *.png)", "*.bmp;*.png") + '\0' + Filter("Bitmap Files (*.bmp)", "*.bmp"),
+                   WorkDir, "bmp");
     if (path.empty()) return;
     NewProjectFrom(path);
 }
@@ -40,8 +43,9 @@ void Form1::mnuNew_Click() {
 void Form1::NewProjectFrom(const std::string& path) {
     ResetProject();
     SplitChosenPath(path, WorkDir, SheetFile);
-    // A sheet that cannot be loaded is reported by the loader; the views follow either way.
-    Sheet.LoadBMP(path);
+    // A sheet that cannot be loaded is reported by the loader; the views follow
+    // either way. A PNG's transparent pixels take the mask colour in force.
+    Sheet.LoadBMP(path, MaskColor);
     SetupSheetView();
 }
 
@@ -63,7 +67,7 @@ void Form1::OpenProjectFrom(const std::string& path) {
     if (!ReadProject(WorkDir + ProjectFile)) return;
     FillActionList();
     // Load the sheet where the search found it, which need not be WorkDir.
-    Sheet.LoadBMP(FoundSheetPath.empty() ? WorkDir + SheetFile : FoundSheetPath);
+    Sheet.LoadBMP(FoundSheetPath.empty() ? WorkDir + SheetFile : FoundSheetPath, MaskColor);
     SetupSheetView();
 }
 

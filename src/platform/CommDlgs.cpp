@@ -82,12 +82,11 @@ std::optional<int32_t> ShowColorDialog(QWidget* owner, std::array<int32_t, 16>& 
 
 } // namespace
 
-QString QtNameFilter(const std::string& Filter) {
-    const size_t nul = Filter.find('\0');
-    QString description = QString::fromStdString(nul == std::string::npos ? std::string() : Filter.substr(0, nul));
-    QString pattern = QString::fromStdString(nul == std::string::npos ? Filter : Filter.substr(nul + 1));
-    // A doubled terminator or trailing pairs are not part of the one pair used.
-    if (int end = pattern.indexOf(QChar(0)); end >= 0) pattern.truncate(end);
+namespace {
+
+QString OneNameFilter(const std::string& descriptionBytes, const std::string& patternBytes) {
+    QString description = QString::fromStdString(descriptionBytes);
+    QString pattern = QString::fromStdString(patternBytes);
     pattern = pattern.split(QChar(';'), Qt::SkipEmptyParts).join(QChar(' ')).trimmed();
     if (pattern.isEmpty()) pattern = QStringLiteral("*");
     description = description.trimmed();
@@ -95,6 +94,27 @@ QString QtNameFilter(const std::string& Filter) {
     const QString suffix = QStringLiteral("(") + pattern + QStringLiteral(")");
     if (description.endsWith(suffix)) return description;
     return description + QStringLiteral(" ") + suffix;
+}
+
+} // namespace
+
+QString QtNameFilter(const std::string& Filter) {
+    // Pairs follow one another; a doubled terminator ends the list, and text
+    // without any terminator is a pattern alone.
+    QStringList filters;
+    size_t at = 0;
+    do {
+        const size_t nul = Filter.find('\0', at);
+        if (nul == std::string::npos) {
+            filters << OneNameFilter("", Filter.substr(at));
+            break;
+        }
+        const size_t end = Filter.find('\0', nul + 1);
+        filters << OneNameFilter(Filter.substr(at, nul - at),
+                                 Filter.substr(nul + 1, end == std::string::npos ? std::string::npos : end - nul - 1));
+        at = end == std::string::npos ? Filter.size() : end + 1;
+    } while (at < Filter.size() && Filter[at] != '\0');
+    return filters.join(QStringLiteral(";;"));
 }
 
 QColor BgrToQColor(int32_t color) {

@@ -15,7 +15,8 @@ class QString;
 class QWidget;
 
 // DialogKind 1 = open (the file must exist), anything else = save (asks before
-// replacing an existing file). Filter is description + '\0' + pattern. Returns
+// replacing an existing file). Filter is description + '\0' + pattern, or
+// several such pairs joined by '\0' (the first is selected). Returns
 // the full chosen path, or "" when the user cancels.
 std::string FileDialog(QWidget* hWndOwner, int16_t DialogKind, const std::string& Title,
                        const std::string& DefaultName, const std::string& Filter, const std::string& InitDir,
@@ -60,7 +61,8 @@ private:
 
 // The Qt name filter for a "description\0pattern" filter: the description with
 // the patterns in parentheses (added unless it already ends with them);
-// several patterns separated by ";" become space separated.
+// several patterns separated by ";" become space separated. Several pairs
+// ("desc\0pattern\0desc\0pattern") become filters separated by ";;".
 QString QtNameFilter(const std::string& Filter);
 
 // The colour 0x00BBGGRR as a QColor and back.

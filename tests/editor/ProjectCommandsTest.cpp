@@ -20,7 +20,8 @@ TEST_F(EditorTest, NewProjectShowsTheSheetOrAnEmptyViewForABadOne) {
     const std::string start = SP::WorkDir;
     SP::ProjectFile = "old.sip", NewSheet(300, 200, "hero.bmp");
     EXPECT_EQ(Request(dialogs.FileRequests.at(0)),
-              "1|Load Sprite Sheet|*.bmp|" + Filter("Bitmap Files (*.bmp)", "*.bmp") + "|" + start + "|bmp");
+              "1|Load Sprite Sheet|*.bmp|" + Filter("Images (*.bmp *.png)", "*.bmp;*.png") + '\0' +
+                  Filter("Bitmap Files (*.bmp)", "*.bmp") + "|" + start + "|bmp");
     EXPECT_EQ(Names(), dir.Path() + "|hero.bmp|old.sip");
     EXPECT_TRUE(Zoomed(0, 0) == PositionColor(0, 0) && Zoomed(255, 101) == PositionColor(127, 50));
     Menu(W().mnuNew, dir / "missing.bmp"); // asked in the sheet's folder
