@@ -315,6 +315,16 @@ void Form1::BuildMenus() {
     mnuPaste = add(mnuEdit, "mnuPaste", "Paste Frames(s)");
     mnuPaste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
 
+    mnuFrames = menuBar()->addMenu("Frames");
+    mnuFrames->setObjectName("mnuFrames");
+    mnuFitFrame = add(mnuFrames, "mnuFitFrame", "Fit Frame to Sprite");
+    mnuFitFrame->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    mnuTrimFrames = add(mnuFrames, "mnuTrimFrames", "Trim Frames");
+    mnuTrimFrames->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    mnuFrames->addSeparator();
+    mnuAddGrid = add(mnuFrames, "mnuAddGrid", "Add Frames from Grid...");
+    mnuAddSprites = add(mnuFrames, "mnuAddSprites", "Add Frames from Sprites...");
+
     connect(mnuNew, &QAction::triggered, this, [this] { mnuNew_Click(); });
     connect(mnuOpen, &QAction::triggered, this, [this] { mnuOpen_Click(); });
     connect(mnuSave, &QAction::triggered, this, [this] { mnuSave_Click(); });
@@ -326,6 +336,10 @@ void Form1::BuildMenus() {
     connect(mnuCut, &QAction::triggered, this, [this] { mnuCut_Click(); });
     connect(mnuCopy, &QAction::triggered, this, [this] { mnuCopy_Click(); });
     connect(mnuPaste, &QAction::triggered, this, [this] { mnuPaste_Click(); });
+    connect(mnuFitFrame, &QAction::triggered, this, [this] { mnuFitFrame_Click(); });
+    connect(mnuTrimFrames, &QAction::triggered, this, [this] { mnuTrimFrames_Click(); });
+    connect(mnuAddGrid, &QAction::triggered, this, [this] { mnuAddGrid_Click(); });
+    connect(mnuAddSprites, &QAction::triggered, this, [this] { mnuAddSprites_Click(); });
 }
 
 void Form1::Form_Load() {
@@ -391,10 +405,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     const bool listField = watched == lstAction || watched == lstAction->lineEdit() || watched == lstDirection ||
                            watched == lstDirection->lineEdit();
     if (event->type() == QEvent::ShortcutOverride && listField) {
-        // The Edit menu's keys act on frames wherever the focus is, as menu
-        // accelerators do; the text field must not claim them for its text.
+        // The Edit and Frames menus' keys act on frames wherever the focus is, as
+        // menu accelerators do; the text field must not claim them for its text.
         const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
-        for (const QAction* a : {mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste})
+        for (const QAction* a : {mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste, mnuFitFrame, mnuTrimFrames})
             if (a->shortcuts().contains(keys)) return true;
     }
     if (event->type() == QEvent::KeyPress) {

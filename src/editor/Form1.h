@@ -10,8 +10,8 @@
 // Form1_Strip.cpp (frame strip), Form1_Marking.cpp (marking frames on the
 // zoom view), Form1_Thumbs.cpp (the thumbnails' click, delete and delay
 // events), Form1_Preview.cpp (animation preview and mask colour),
-// Form1_Clipboard.cpp (cut, copy and paste of frames) and Form1_Sif.cpp (SIF
-// export and import).
+// Form1_Clipboard.cpp (cut, copy and paste of frames), Form1_Sif.cpp (SIF
+// export and import) and Form1_Frames.cpp (the Frames menu).
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
@@ -38,6 +38,11 @@ class DeferredCall;
 class Form2;
 class PictureBox;
 class SpriteFrame;
+class FramesDialog;
+enum class FramesSource;
+enum class FramesArea;
+struct FramesFound;
+struct SpriteRect;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -103,6 +108,11 @@ public:
     QAction* mnuCut = nullptr;
     QAction* mnuCopy = nullptr;
     QAction* mnuPaste = nullptr;
+    QMenu* mnuFrames = nullptr;
+    QAction* mnuFitFrame = nullptr;
+    QAction* mnuTrimFrames = nullptr;
+    QAction* mnuAddGrid = nullptr;
+    QAction* mnuAddSprites = nullptr;
 
     // ---- Window state ----
     int32_t ContrastColor = 0xFFFFFF;
@@ -242,6 +252,30 @@ public:
     // The current direction, or nullptr when there is none.
     DirectionData* CurrentDirection() const;
     QPointer<Form2> PasteDialog; // the open "Paste Frames..." window, if any
+
+    // ---- Frames menu (Form1_Frames.cpp, FramesDialog) ----
+    void mnuFitFrame_Click();
+    void mnuTrimFrames_Click();
+    void mnuAddGrid_Click();
+    void mnuAddSprites_Click();
+    // Opens the window of that source (one at a time), first offering a mask
+    // colour from the sheet when its border has none of the current one.
+    void ShowFramesDialog(FramesSource source);
+    QPointer<FramesDialog> FramesWindow; // the open "Add Frames from ..." window, if any
+    // The sheet rectangle a search area stands for now.
+    SpriteRect FramesSearchArea(FramesArea area) const;
+    // The frames the open window's options make now.
+    FramesFound FramesFromWindow() const;
+    // Works the frames out again: their count in the window, their boxes on the overview.
+    void UpdateFramesPreview();
+    void FramesWindow_Finished(int result);
+    // Appends frames to the current direction as one step; false when there
+    // are none or they are refused.
+    bool AddFoundFrames(const std::vector<FrameData>& frames);
+    // Shows frame i's new rectangle and hot spot in its thumbnail.
+    void ShowChangedFrame(int i);
+    // The overview as usual: sheet, frame box, zoom box.
+    void RedrawOverview();
 
     // ---- Undo history and unsaved changes (Form1_History.cpp) ----
     // Every command that changes the project runs inside one EditStep: the

@@ -8,13 +8,15 @@ TEST_F(EditorTest, StartsWithCaptionsMenusAndBlackViews) {
     EXPECT_EQ(W().lblNewFrame->text(), "\n\n\n\nNew\nFrame");
     EXPECT_TRUE(W().lblNewFrame->isHidden() && !W().mnuImportCCA->isEnabled() && Zoomed(100, 100) == 0);
     QStringList menus; // "&&" is Qt's literal ampersand: the item reads Black & White
-    for (QMenu* m : {W().mnuFile, W().mnuExportSIFTop, W().mnuEdit})
+    for (QMenu* m : {W().mnuFile, W().mnuExportSIFTop, W().mnuEdit, W().mnuFrames})
         for (QAction* a : m->actions()) menus << (a->isSeparator() ? QString("-") : a->text());
     EXPECT_EQ(menus, QStringList({"New Project", "Open Project", "Save Project", "Save Project As...", "-",
                                   "Import from CCA", "Import SIF", "Export to SIF", "-",
                                   "Compress Structure Data", "Compress Image Data", "-", "Exit",
                                   "Black && White", "Greyscale", "16-bit color", "24-bit color",
-                                  "Undo", "Redo", "-", "Cut Frame(s)", "Copy Frame(s)", "Paste Frames(s)"}));
+                                  "Undo", "Redo", "-", "Cut Frame(s)", "Copy Frame(s)", "Paste Frames(s)",
+                                  "Fit Frame to Sprite", "Trim Frames", "-", "Add Frames from Grid...",
+                                  "Add Frames from Sprites..."}));
 }
 
 TEST_F(EditorTest, ExitClosesTheWindowAndReleasesTheSheet) {

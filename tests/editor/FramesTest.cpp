@@ -1,0 +1,254 @@
+// The Frames menu through its items and keys: fitting and trimming frames, and
+// the two windows that add frames from a grid or from the sprites found.
+#include "EditorFixture.h"
+#include "editor/FramesDialog.h"
+
+namespace {
+
+constexpr int32_t Ink = 0x3060A0;
+constexpr int32_t Magenta = 0xFF00FF;
+
+// A 256 x 192 sheet of 32 x 48 cells, 8 across and 4 down, each holding one
+// figure of its own size except two empty cells; the first figure has a
+// two-pixel hat two rows above it.
+SpriteRect Body(int c, int r) { return {32 * c + 10, 48 * r + 6 + c, 6 + c, 38 - r - c}; }
+bool EmptyCell(int c, int r) { return (c == 3 && r == 2) || (c == 7 && r == 3); }
+const SpriteRect FirstWithHat{10, 3, 6, 41};
+
+TestPicture Cells(int32_t background) {
+    TestPicture p = MakePicture(256, 192, background);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 8; ++c)
+            if (!EmptyCell(c, r)) {
+                const SpriteRect b = Body(c, r);
+                for (int y = b.Y; y < b.Y + b.Height; ++y)
+                    for (int x = b.X; x < b.X + b.Width; ++x) p.At(x, y) = Ink;
+            }
+    p.At(12, 3) = p.At(13, 3) = Ink;
+    return p;
+}
+
+// The figures' boxes in reading order.
+std::vector<SpriteRect> Bodies() {
+    std::vector<SpriteRect> out;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 8; ++c)
+            if (!EmptyCell(c, r)) out.push_back(r + c == 0 ? FirstWithHat : Body(c, r));
+    return out;
+}
+
+SpriteRect RectOf(const FrameData& f) { return {f.X, f.Y, f.Width, f.Height}; }
+QPoint HotPixel(const FrameData& f) { return {f.X + f.HotSpotX, f.Y + f.HotSpotY}; }
+
+} // namespace
+
+class FramesTest : public EditorTest {
+protected:
+    void SetUp() override {
+        EditorTest::SetUp();
+        Load(Cells(0));
+    }
+    // A new project of the picture, with one action whose direction is shown.
+    void Load(const TestPicture& p) {
+        WriteFileBytes(dir / "f.bmp", MakeBmp24(p));
+        Menu(W().mnuNew, dir / "f.bmp");
+        W().Command1_Click(), W().lstAction_Click(0), W().lstDirection_Click(0), WaitForRebuild();
+        W().activateWindow();
+    }
+    std::vector<FrameData>& Frames() { return SP::Actions[0].Directions[0].Frames; }
+    FramesDialog* Open(QAction* item) {
+        item->trigger();
+        return W().FramesWindow;
+    }
+    void Key(Qt::Key k) { QTest::keyClick(&W(), k, Qt::ControlModifier); }
+    // The pointer over sheet pixel (x, y) of the zoom view at zoom 2.
+    void PointAt(int x, int y) {
+        const QPointF at(2.0 * (x - W().ZoomOriginX()) + 1, 2.0 * (y - W().ZoomOriginY()) + 1);
+        SendMouse(W().Picture1, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
+    }
+    std::string Count() { return W().FramesWindow->lblCount->text().toStdString(); }
+};
+
+TEST_F(FramesTest, TheMenuComesAfterEditAndItsKeysStayTheMenusInTheLists) {
+    QStringList bar;
+    for (QAction* a : W().menuBar()->actions()) bar << a->text();
+    EXPECT_EQ(bar, QStringList({"File", "Edit", "Frames"}));
+    EXPECT_EQ(W().mnuFitFrame->shortcut(), QKeySequence("Ctrl+D"));
+    EXPECT_EQ(W().mnuTrimFrames->shortcut(), QKeySequence("Ctrl+T"));
+    W().lstAction->lineEdit()->setFocus();
+    for (Qt::Key key : {Qt::Key_D, Qt::Key_T}) {
+        QKeyEvent over(QEvent::ShortcutOverride, key, Qt::ControlModifier);
+        over.ignore();
+        QApplication::sendEvent(W().lstAction->lineEdit(), &over);
+        EXPECT_FALSE(over.isAccepted()) << key;
+    }
+    // Without a current direction the windows do not open.
+    SP::CurDirection = -1;
+    EXPECT_EQ(Open(W().mnuAddSprites), nullptr);
+    EXPECT_EQ(Open(W().mnuAddGrid), nullptr);
+}
+
+TEST_F(FramesTest, SpritesWindowCountsAndPreviewsLiveThenAddsInOneStep) {
+    FramesDialog* d = Open(W().mnuAddSprites);
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->isVisible() && d->windowModality() == Qt::WindowModal && messages.Shown.empty());
+    EXPECT_EQ(Open(W().mnuAddGrid), d); // one at a time
+    EXPECT_EQ(Count(), "30 frames will be added");
+    const SpriteRect b = Body(2, 1);
+    for (QPoint p : {QPoint(b.X, b.Y), QPoint(b.X + b.Width, b.Y + b.Height)}) EXPECT_EQ(Overview(p.x(), p.y()), 0xFFFFFF);
+    EXPECT_EQ(Overview(b.X + 1, b.Y + 1), Ink);
+
+    struct Case { int gap, min; FramesArea area; const char* count; };
+    for (const Case& c : {Case{1, 4, FramesArea::WholeSheet, "30 frames will be added"}, // the hat is dropped
+                          Case{1, 1, FramesArea::WholeSheet, "31 frames will be added"}, // the hat on its own
+                          Case{2, 1000, FramesArea::WholeSheet, "No frames will be added"},
+                          Case{2, 4, FramesArea::ZoomView, "11 frames will be added"}, // 128 x 128 from the corner
+                          Case{2, 4, FramesArea::CurrentFrame, "The current frame has no rectangle on the sheet."},
+                          Case{2, 4, FramesArea::WholeSheet, "30 frames will be added"}}) {
+        d->spnMergeGap->setValue(c.gap), d->spnMinSize->setValue(c.min);
+        d->cboArea->setCurrentIndex(static_cast<int>(c.area));
+        EXPECT_EQ(Count(), c.count) << c.gap << " " << c.min;
+        EXPECT_EQ(d->cmdAdd->isEnabled(), Count().find(" will be added") != std::string::npos && c.min < 1000);
+    }
+    d->cboHotSpot->setCurrentIndex(1), d->spnDelay->setValue(7);
+    QTest::mouseClick(d->cmdAdd, Qt::LeftButton);
+
+    std::vector<FrameData> want; // the placeholder frame is replaced
+    for (const SpriteRect& r : Bodies()) want.push_back(MakeFrame(r, HotSpotRule::Centre, 7));
+    EXPECT_EQ(Frames(), want);
+    EXPECT_EQ(W().ThumbCount(), 30);
+    EXPECT_TRUE(W().FramesWindow.isNull());
+    EXPECT_EQ(Overview(b.X + b.Width, b.Y + b.Height), 0); // the boxes went with the window
+    EXPECT_EQ(W().mnuUndo->text(), "Undo Add Frames");
+    W().mnuUndo->trigger();
+    EXPECT_EQ(Frames(), std::vector<FrameData>(1));
+}
+
+TEST_F(FramesTest, GridWindowCellsSkipAndTrimKeepingEachCellsAnchor) {
+    FramesDialog* d = Open(W().mnuAddGrid);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(QPoint(d->spnCellWidth->value(), d->spnCellHeight->value()), QPoint(32, 32)); // no current frame
+    d->spnCellHeight->setValue(48);
+    EXPECT_EQ(Count(), "30 frames will be added");
+    d->chkSkipEmpty->setChecked(false);
+    EXPECT_EQ(Count(), "32 frames will be added");
+    // Columns and rows; then a margin and a gap with as many columns as fit in one row.
+    d->spnColumns->setValue(3), d->spnRows->setValue(2);
+    EXPECT_EQ(Count(), "6 frames will be added");
+    d->spnOffsetX->setValue(8), d->spnGapX->setValue(4), d->spnColumns->setValue(0), d->spnRows->setValue(1);
+    EXPECT_EQ(Count(), "7 frames will be added"); // at 8, 44, ... 224
+    for (QSpinBox* s : {d->spnOffsetX, d->spnGapX, d->spnRows}) s->setValue(0);
+    d->spnCellWidth->setValue(300);
+    EXPECT_EQ(Count().rfind("Not one whole cell fits", 0), 0u) << Count();
+    EXPECT_FALSE(d->cmdAdd->isEnabled());
+    d->spnCellWidth->setValue(32), d->chkSkipEmpty->setChecked(true), d->chkTrim->setChecked(true);
+    QTest::mouseClick(d->cmdAdd, Qt::LeftButton);
+
+    const std::vector<SpriteRect> bodies = Bodies();
+    ASSERT_EQ(Frames().size(), bodies.size());
+    for (size_t i = 0; i < bodies.size(); ++i) {
+        const FrameData& f = Frames()[i];
+        EXPECT_EQ(RectOf(f), bodies[i]) << i;
+        // Every frame of a row keeps the bottom centre of its whole cell.
+        EXPECT_EQ(HotPixel(f), QPoint(f.X / 32 * 32 + 15, f.Y / 48 * 48 + 47)) << i;
+    }
+
+    // The current frame gives the cell size and may be the search area; Cancel adds nothing.
+    ClickThumbOf(W(), 0);
+    d = Open(W().mnuAddGrid);
+    EXPECT_EQ(QPoint(d->spnCellWidth->value(), d->spnCellHeight->value()), QPoint(6, 41));
+    d->cboArea->setCurrentIndex(static_cast<int>(FramesArea::CurrentFrame));
+    EXPECT_EQ(Count(), "1 frame will be added");
+    EXPECT_EQ(Overview(10, 3), 0xFFFFFF); // its box in place of the frame box
+    QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
+    EXPECT_EQ(Frames().size(), bodies.size());
+    EXPECT_EQ(Overview(10, 3), 255); // and the frame box back
+}
+
+TEST_F(FramesTest, AMaskColorMissingFromTheBorderIsQuestionedFirst) {
+    for (MsgAnswer answer : {MsgAnswer::Yes, MsgAnswer::No}) {
+        SP::MaskColor = 0, Load(Cells(Magenta)), messages.Shown.clear(), messages.Answers = {answer};
+        FramesDialog* d = Open(W().mnuAddSprites);
+        ASSERT_EQ(messages.Shown.size(), 1u);
+        EXPECT_EQ(messages.Shown[0].Title, "Ahem...");
+        EXPECT_EQ(messages.Shown[0].Buttons, MsgButtons::YesNo);
+        const bool yes = answer == MsgAnswer::Yes;
+        EXPECT_EQ(SP::MaskColor, yes ? Magenta : 0);
+        EXPECT_EQ(Count(), yes ? "30 frames will be added" : "1 frame will be added");
+        EXPECT_EQ(W().mnuUndo->text(), yes ? "Undo Change Mask Color" : "Undo Add Action");
+        if (yes) d->reject(); // the other stays open while the main window goes
+    }
+}
+
+TEST_F(FramesTest, AddingPastTheDirectionLimitIsRefusedWhole) {
+    Frames().assign(32760, FrameData{1, 1, 1, 1, {0, 0}, 1, 0, 0});
+    SP::Actions[0].Directions[0].FrameUBound = 32759;
+    W().lstDirection_Click(0), WaitForRebuild();
+    QTest::mouseClick(Open(W().mnuAddSprites)->cmdAdd, Qt::LeftButton);
+    EXPECT_EQ(messages.Texts(), Strings{"A direction holds at most 32,768 frames; this one would hold 32790."});
+    EXPECT_EQ(Frames().size(), 32760u);
+    EXPECT_EQ(W().mnuUndo->text(), "Undo Add Action");
+}
+
+TEST_F(FramesTest, FitTakesTheSpriteAtOrNearThePointerAndKeepsTheHotSpotPixel) {
+    ClickThumbOf(W(), 0); // the placeholder frame, without a rectangle
+    Key(Qt::Key_D);       // no pointer move yet: nothing
+    EXPECT_EQ(Frames()[0], FrameData{});
+    const SpriteRect b10 = Body(1, 0), b21 = Body(2, 1);
+    struct Case { QPoint at; SpriteRect want; QPoint hot; };
+    const QPoint firstHot(b10.X + (b10.Width - 1) / 2, b10.Y + b10.Height - 1); // bottom centre, as it had none
+    for (const Case& c : {Case{{b10.X + 2, b10.Y + 5}, b10, firstHot},              // on the sprite
+                          Case{{b21.X - 5, b21.Y + 3}, b21, firstHot},              // 5 pixels left of one
+                          Case{{Body(4, 0).X + 22, 20}, b21, firstHot},             // 9 or more from any
+                          Case{{12, 3}, FirstWithHat, firstHot}}) {                 // the hat joins its figure
+        PointAt(c.at.x(), c.at.y()), Key(Qt::Key_D);
+        EXPECT_EQ(RectOf(Frames()[0]), c.want) << c.at.x() << "," << c.at.y();
+        EXPECT_EQ(HotPixel(Frames()[0]), c.hot);
+    }
+    EXPECT_EQ(Overview(10, 3), 255);
+    EXPECT_EQ(W().ThumbWidget(0)->LocText(), "(10,3)");
+
+    // A fit ends marking: what marking made and the fit are a step each.
+    SendMouse(W().Picture1, QEvent::MouseButtonPress, {41, 41}, Qt::LeftButton, Qt::LeftButton);
+    PointAt(b10.X + 1, b10.Y + 1), Key(Qt::Key_D);
+    EXPECT_FALSE(W().Marking);
+    EXPECT_EQ(RectOf(Frames()[0]), b10);
+    EXPECT_EQ(W().mnuUndo->text(), "Undo Fit Frame to Sprite");
+    W().mnuUndo->trigger();
+    EXPECT_EQ(W().mnuUndo->text(), "Undo Mark Frame");
+}
+
+TEST_F(FramesTest, FitFollowsASpriteFarBeyondThePointersSurroundings) {
+    TestPicture p = MakePicture(640, 200);
+    for (int x = 20; x < 620; ++x)
+        for (int y = 100; y < 105; ++y) p.At(x, y) = Ink;
+    Load(p), ClickThumbOf(W(), 0);
+    W().Picture2_MouseDown(1, 0, 600, 100), W().Picture2_MouseUp(1, 0, 600, 100);
+    PointAt(600, 102), Key(Qt::Key_D);
+    EXPECT_EQ(RectOf(Frames()[0]), (SpriteRect{20, 100, 600, 5}));
+}
+
+TEST_F(FramesTest, TrimShrinksTheHighlightedFramesOrElseTheCurrentOne) {
+    FramesDialog* d = Open(W().mnuAddGrid);
+    d->spnCellHeight->setValue(48), d->chkSkipEmpty->setChecked(false);
+    QTest::mouseClick(d->cmdAdd, Qt::LeftButton); // 32 whole cells, 8 per row
+    Frames()[1].HotSpotX = 3, Frames()[1].HotSpotY = -2;
+    const std::vector<FrameData> cells = Frames();
+    ClickThumbOf(W(), 1), ClickThumbOf(W(), 3, Qt::ShiftModifier);
+    Key(Qt::Key_T);
+    for (int i : {1, 2, 3}) {
+        EXPECT_EQ(RectOf(Frames()[i]), Body(i, 0)) << i;
+        EXPECT_EQ(HotPixel(Frames()[i]), HotPixel(cells[i])) << i;
+    }
+    EXPECT_EQ(Frames()[0], cells[0]);
+    EXPECT_EQ(W().mnuUndo->text(), "Undo Trim Frames");
+
+    // Nothing highlighted: the current frame; an empty cell stays whole.
+    W().SetThumbHighlights(0, 31, 0);
+    for (int cur : {0, 19}) { // 19 is the empty cell (3, 2)
+        SP::CurFrame = cur, W().mnuTrimFrames->trigger();
+        EXPECT_EQ(RectOf(Frames()[cur]), cur == 0 ? FirstWithHat : RectOf(cells[19]));
+    }
+    W().mnuUndo->trigger();
+    EXPECT_EQ(Frames()[0], cells[0]);
+}
