@@ -604,7 +604,9 @@ int New(const std::vector<std::string>& in) {
         return ExitRefused;
     }
     ResetModel();
-    if (!Sheet.LoadBMP(sheetPath)) return ExitRefused;
+    // A PNG's transparent pixels must take the mask colour asked for, or they
+    // would count as sprite pixels.
+    if (!Sheet.LoadBMP(sheetPath, haveMask ? mask : cBitMap::DefaultClearColor)) return ExitRefused;
     if (!haveMask) mask = TopLeftColor(Sheet);
 
     const SpriteRects found = detect ? FindSprites(Sheet, mask, {0, 0, Sheet.Width(), Sheet.Height()},

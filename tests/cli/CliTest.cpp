@@ -7,6 +7,7 @@
 #include "cli/Cli.h"
 #include "project/SpriteProject.h"
 #include "sif/SifFile.h"
+#include "support/PngBuilder.h"
 #include "support/TestSupport.h"
 
 using Args = std::vector<std::string>;
@@ -293,6 +294,17 @@ TEST_F(Cli, NewCutsAGridTrimsItAndKeepsTheSheetWhereItIs) {
     ASSERT_EQ(c.size(), 16u);
     EXPECT_EQ(std::vector<int>({c[1].X, c[1].Y, c[1].Width, c[1].Height, c[1].HotSpotX, c[8].Y, c[15].X}),
               std::vector<int>({33, 1, 30, 46, 0, 49, 225}));
+}
+
+TEST_F(Cli, NewFindsTheSpritesOfATransparentPngWhateverTheMaskColour) {
+    TestPicture sheet = MakePicture(64, 32, 0x123456); // transparent below: two sprites
+    for (int y = 4; y < 20; ++y)
+        for (int x : {5, 6, 40, 41}) sheet.At(x, y) = 0x0000FF;
+    WriteFileBytes(dir / "t.png", PngBuild::FromPicture(sheet, 0x123456));
+    for (const Args& mask : {Args{}, Args{"--mask", "00ff00"}}) {
+        ASSERT_EQ(Tool(Args{"new", dir / "t.png", dir / "t.sip", "--detect", "--force"} + mask).Status, 0);
+        EXPECT_EQ(ProjectAt(dir / "t.sip").Actions.at(0).Directions.at(0).Frames.size(), 2u) << mask.size();
+    }
 }
 
 TEST_F(Cli, NewRefusesAndLeavesNoFile) {
