@@ -14,16 +14,13 @@
 //     shown again                                                   < 10 ms each
 // Every time is printed with its ratio to the limit (below 1 meets it).
 #include <QApplication>
+#include <cstdio>
 #include <QScrollBar>
 #include <benchmark/benchmark.h>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <map>
 #include <memory>
 #include <string>
 
-#include "base/Messages.h"
+#include "EditorBench.h"
 #include "editor/Form1.h"
 #include "platform/DeferredCall.h"
 #include "platform/PictureBox.h"
@@ -33,16 +30,7 @@ namespace SP = SpriteProject;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct Goal {
-    double limitMs;
-    double meanMs = 0;
-};
-std::map<std::string, Goal>& Goals() {
-    static std::map<std::string, Goal> goals;
-    return goals;
-}
+using namespace EditorBench;
 
 // Mode-5 runs of 127 pixels, each run another colour: a busy picture that
 // costs only a few megabytes of stream.
@@ -88,39 +76,6 @@ std::unique_ptr<Form1> StripWindow(int frames) {
     return w;
 }
 
-void Record(benchmark::State& state, const std::string& name, double totalSec) {
-    Goal& g = Goals()[name];
-    const double iters = static_cast<double>(state.iterations());
-    g.meanMs = iters > 0 ? totalSec * 1000.0 / iters : 0;
-    state.counters["ms"] = g.meanMs;
-    state.counters["limit_ms"] = g.limitMs;
-    state.counters["ratio"] = g.meanMs / g.limitMs;
-}
-
-template <class F>
-double Timed(F&& f) {
-    const auto t0 = Clock::now();
-    f();
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-// Times step(k) for run k = 1, 2, ..., with the window painted after it
-// (unless paint is false), and records the mean under `name`.
-template <class F>
-void Measure(benchmark::State& state, const std::string& name, F&& step, bool paint = true) {
-    int k = 0;
-    double total = 0;
-    for (auto _ : state) {
-        ++k;
-        const double s = Timed([&] {
-            step(k);
-            if (paint) QApplication::processEvents();
-        });
-        state.SetIterationTime(s);
-        total += s;
-    }
-    Record(state, name, total);
-}
 
 void BM_StripRebuild10000(benchmark::State& state) {
     auto w = StripWindow(10000);
@@ -274,10 +229,7 @@ BENCHMARK(BM_UndoRedoPaste5000)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UndoRedoMarking)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    MessageRecorder quiet; // no message box may stop a measurement
-    Goals() = {
+    return EditorBench::Main(argc, argv, {
         {"strip rebuild, 10,000 frames", {30}},      {"strip scroll step, 10,000 frames", {5}},
         {"overview drag step, 8192 x 8192", {4}},    {"zoom change, 8192 x 8192", {4}},
         {"SetupSheetView, 8192 x 8192", {500}},      {"marking move, 8192 x 8192", {2}},
@@ -286,17 +238,5 @@ int main(int argc, char** argv) {
         {"undo delete of 10,000", {10}},             {"redo delete of 10,000", {10}},
         {"undo paste 5,000 into 10,000", {10}},      {"redo paste 5,000 into 10,000", {10}},
         {"undo marking in 10,000", {10}},            {"redo marking in 10,000", {10}},
-    };
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-
-    std::printf("\n%-36s %12s %10s %8s\n", "measurement", "time (ms)", "limit", "ratio");
-    for (const auto& [name, g] : Goals()) {
-        if (g.meanMs <= 0) continue;
-        std::printf("%-36s %12.4f %10.2f %8.3f  %s\n", name.c_str(), g.meanMs, g.limitMs, g.meanMs / g.limitMs,
-                    g.meanMs < g.limitMs ? "meets the goal" : "MISSES the goal");
-    }
-    if (!quiet.Shown.empty()) std::printf("\nmessages during the run: %s\n", quiet.Shown.front().Text.c_str());
-    return 0;
+    }, "(times in ms)");
 }

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "EditorBench.h"
 #include "base/Messages.h"
 #include "editor/Form1.h"
 #include "editor/FramesDialog.h"
@@ -28,17 +29,9 @@ namespace SP = SpriteProject;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace EditorBench;
 constexpr int Side = 4096;
 
-struct Goal {
-    double limitMs;
-    double meanMs = 0;
-};
-std::map<std::string, Goal>& Goals() {
-    static std::map<std::string, Goal> goals;
-    return goals;
-}
 
 // Mode-5 records (count, red, green, blue): rows of 32-pixel cells, 48 rows
 // high, each with a 12 x 38 figure on the mask colour black.
@@ -79,37 +72,17 @@ std::unique_ptr<Form1> OpenWindow(QAction* Form1::*item) {
     return w;
 }
 
-void Record(benchmark::State& state, const std::string& name, double totalSec) {
-    Goal& g = Goals()[name];
-    const double iters = static_cast<double>(state.iterations());
-    g.meanMs = iters > 0 ? totalSec * 1000.0 / iters : 0;
-    state.counters["ms"] = g.meanMs;
-    state.counters["limit_ms"] = g.limitMs;
-    state.counters["ratio"] = g.meanMs / g.limitMs;
-}
-
 // Times change(k) for run k = 1, 2, ..., the window painted after it.
 template <class F>
-void Measure(benchmark::State& state, Form1& w, const std::string& name, F&& change) {
-    int k = 0;
-    double total = 0;
-    for (auto _ : state) {
-        ++k;
-        const auto t0 = Clock::now();
-        change(k);
-        QApplication::processEvents();
-        const double s = std::chrono::duration<double>(Clock::now() - t0).count();
-        state.SetIterationTime(s);
-        total += s;
-    }
+void MeasureChange(benchmark::State& state, Form1& w, const std::string& name, F&& change) {
+    Measure(state, name, change);
     state.counters["frames"] = static_cast<double>(w.FramesFromWindow().Frames.size());
-    Record(state, name, total);
 }
 
 void BM_SpritesOptionChange(benchmark::State& state) {
     auto w = OpenWindow(&Form1::mnuAddSprites);
     FramesDialog* d = w->FramesWindow;
-    Measure(state, *w, "sprites window, option change", [d](int k) { d->spnMergeGap->setValue(2 + k % 2); });
+    MeasureChange(state, *w, "sprites window, option change", [d](int k) { d->spnMergeGap->setValue(2 + k % 2); });
 }
 
 void BM_GridOptionChange(benchmark::State& state) {
@@ -117,7 +90,7 @@ void BM_GridOptionChange(benchmark::State& state) {
     FramesDialog* d = w->FramesWindow;
     d->spnCellHeight->setValue(48);
     d->chkTrim->setChecked(true);
-    Measure(state, *w, "grid window, option change", [d](int k) { d->spnCellWidth->setValue(31 + k % 2); });
+    MeasureChange(state, *w, "grid window, option change", [d](int k) { d->spnCellWidth->setValue(31 + k % 2); });
 }
 
 } // namespace
@@ -126,20 +99,6 @@ BENCHMARK(BM_SpritesOptionChange)->UseManualTime()->Unit(benchmark::kMillisecond
 BENCHMARK(BM_GridOptionChange)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    MessageRecorder quiet; // no message box may stop a measurement
-    Goals() = {{"sprites window, option change", {50}}, {"grid window, option change", {50}}};
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-
-    std::printf("\n%-36s %12s %10s %8s   (4096 x 4096 sheet)\n", "measurement", "time (ms)", "limit", "ratio");
-    for (const auto& [name, g] : Goals()) {
-        if (g.meanMs <= 0) continue;
-        std::printf("%-36s %12.4f %10.2f %8.3f  %s\n", name.c_str(), g.meanMs, g.limitMs, g.meanMs / g.limitMs,
-                    g.meanMs < g.limitMs ? "meets the goal" : "MISSES the goal");
-    }
-    if (!quiet.Shown.empty()) std::printf("\nmessages during the run: %s\n", quiet.Shown.front().Text.c_str());
-    return 0;
+    return EditorBench::Main(argc, argv, {{"sprites window, option change", {50}}, {"grid window, option change", {50}}},
+                             "(4096 x 4096 sheet)");
 }

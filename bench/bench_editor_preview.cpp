@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "EditorBench.h"
 #include "base/Messages.h"
 #include "editor/Form1.h"
 #include "platform/DeferredCall.h"
@@ -27,19 +28,8 @@ namespace SP = SpriteProject;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace EditorBench;
 
-struct Goal {
-    double limit;
-    bool atLeast = false; // a rate that must reach the limit, not a time that must stay under it
-    double value = 0;
-    double Ratio() const { return atLeast ? (value > 0 ? limit / value : 1e9) : value / limit; }
-    bool Met() const { return atLeast ? value >= limit : value < limit; }
-};
-std::map<std::string, Goal>& Goals() {
-    static std::map<std::string, Goal> goals;
-    return goals;
-}
 
 // A 512 x 512 sheet of varied colours, some of them the mask colour (0).
 void LoadSheet() {
@@ -94,21 +84,6 @@ void Restore(Form1& w, const std::vector<FrameData>& frames) {
     w.RequestStripRebuild();
     w.StripRebuild->Flush();
     QApplication::processEvents();
-}
-
-void Record(benchmark::State& state, const std::string& name, double totalSec, double unit = 1000.0) {
-    Goal& g = Goals()[name];
-    const double iters = static_cast<double>(state.iterations());
-    g.value = iters > 0 ? totalSec * unit / iters : 0;
-    state.counters["value"] = g.value;
-    state.counters["limit"] = g.limit;
-    state.counters["ratio"] = g.Ratio();
-}
-
-template <class F> double Timed(F&& f) {
-    const auto t0 = Clock::now();
-    f();
-    return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
 void BM_PreviewTick(benchmark::State& state) {
@@ -200,27 +175,12 @@ BENCHMARK(BM_Cut5000Of10000)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paste5000)->DenseRange(0, 3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    MessageRecorder quiet; // no message box may stop a measurement
-    Goals() = {
+    std::map<std::string, Goal> goals = {
         {"preview tick, 512 x 512 at 4x (ms)", {0.2}},
         {"preview ticks per second, 1 ms clock", {500, true}},
         {"cut 5,000 of 10,000 frames (ms)", {10}},
     };
     for (int p = 0; p < 4; ++p)
-        Goals()["paste 5,000 into 10,000, position " + std::to_string(p) + " (ms)"] = {10};
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-
-    std::printf("\n%-44s %12s %10s %8s\n", "measurement", "value", "limit", "ratio");
-    for (const auto& [name, g] : Goals()) {
-        if (g.value <= 0) continue;
-        std::printf("%-44s %12.3f %10.1f %8.3f  %s\n", name.c_str(), g.value, g.limit, g.Ratio(),
-                    g.Met() ? "meets the goal" : "MISSES the goal");
-    }
-    if (!quiet.Shown.empty())
-        std::printf("\nmessages during the run: %s\n", quiet.Shown.front().Text.c_str());
-    return 0;
+        goals["paste 5,000 into 10,000, position " + std::to_string(p) + " (ms)"] = {10};
+    return EditorBench::Main(argc, argv, std::move(goals));
 }

@@ -7,25 +7,15 @@
 #include <filesystem>
 
 #include "bitmap/PngFile.h"
-#include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "project/SpriteProject.h"
 #include "support/PngBuilder.h"
 #include "support/TestSupport.h"
 
-using Args = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 using Json = nlohmann::ordered_json;
 
 namespace {
-
-struct Outcome { int Status; std::string Out, Err; };
-
-Outcome Tool(const Args& args) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = RunCli(args);
-    return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-}
 
 Json ParsedJson(const std::string& path) {
     const Bytes b = ReadFileBytes(path);

@@ -4,25 +4,15 @@
 #include <filesystem>
 #include <sys/wait.h>
 
-#include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "project/SpriteProject.h"
 #include "sif/SifFile.h"
 #include "support/PngBuilder.h"
 #include "support/TestSupport.h"
 
-using Args = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-struct Outcome { int Status; std::string Out, Err; };
-
-Outcome Tool(const Args& args) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = RunCli(args);
-    return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-}
 
 Args operator+(Args a, const Args& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 

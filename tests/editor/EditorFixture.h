@@ -2,6 +2,7 @@
 // A fresh main window per test, with scripted dialogs, recorded messages and
 // the project globals back at their program-start values.
 #include <QTest>
+#include <functional>
 #include <QtWidgets>
 #include <gtest/gtest.h>
 
@@ -42,6 +43,16 @@ protected:
     // Triggers a menu item whose file dialog answers `path` ("" = cancel).
     void Menu(QAction* a, const std::string& path) { dialogs.FileAnswers.push_back(path), a->trigger(); }
     void AddActions(int n) { for (int i = 0; i < n; ++i) W().Command1_Click(); }
+    // New Project with a w x h position sheet, one action whose direction 0 holds
+    // `count` frames made by frame(i), that action and direction picked (the
+    // strip follows after the deferred rebuild).
+    void FillDirection(int w, int h, int count, const std::function<FrameData(int)>& frame) {
+        NewSheet(w, h), W().Command1_Click();
+        DirectionData& d = SP::Actions[0].Directions[0];
+        d.Frames.resize(count), d.FrameUBound = static_cast<int16_t>(count - 1);
+        for (int i = 0; i < count; ++i) d.Frames[i] = frame(i);
+        W().lstAction_Click(0), W().lstDirection_Click(0);
+    }
     // Lets the event loop run until the deferred strip rebuild has fired.
     void WaitForRebuild() {
         for (QDeadlineTimer end(3000); W().StripRebuild->Pending() && !end.hasExpired();)

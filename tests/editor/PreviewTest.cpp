@@ -14,12 +14,8 @@ protected:
     // frame i is the 10 x 10 block at (i * 10, 0) with its hot spot at (5, 5),
     // so at scale 1 it covers box pixels 40 to 49.
     void MakeDirection(int count) {
-        NewSheet(100, 100), W().Command1_Click();
-        DirectionData& d = SP::Actions[0].Directions[0];
-        d.Frames.resize(count), d.FrameUBound = static_cast<int16_t>(count - 1);
-        for (int i = 0; i < count; ++i)
-            d.Frames[i] = FrameData{i * 10, 0, 10, 10, {0, 0}, 0, 5, 5};
-        W().lstAction_Click(0), W().lstDirection_Click(0), WaitForRebuild();
+        FillDirection(100, 100, count, [](int i) { return FrameData{i * 10, 0, 10, 10, {0, 0}, 0, 5, 5}; });
+        WaitForRebuild();
         W().HScroll2->setValue(1000); // the real clock stays out of the way; ticks are driven below
     }
     // The frame the box shows (-1: only background).

@@ -8,11 +8,7 @@ class StripTest : public EditorTest {
 protected:
     // A 100 x 100 sheet; action 0, direction 0 of `count` frames: frame i at (i * 10, 0), 10 wide, 40 high.
     void MakeDirection(int count) {
-        NewSheet(100, 100), W().Command1_Click();
-        DirectionData& d = SP::Actions[0].Directions[0];
-        d.Frames.resize(count), d.FrameUBound = static_cast<int16_t>(count - 1);
-        for (int i = 0; i < count; ++i) d.Frames[i] = FrameData{i * 10, 0, 40, 10, {0, 0}, int16_t(i), i, 0};
-        W().lstAction_Click(0), W().lstDirection_Click(0);
+        FillDirection(100, 100, count, [](int i) { return FrameData{i * 10, 0, 40, 10, {0, 0}, int16_t(i), i, 0}; });
     }
     // The thumbnails on screen as (index, x) left to right, then the label as (-1, x), or (-1, -1) if hidden.
     Layout Shown() {

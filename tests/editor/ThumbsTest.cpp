@@ -6,11 +6,8 @@ class ThumbsTest : public EditorTest {
 protected:
     // A 300 x 300 sheet; one direction of `count` frames, frame i at (i * 10, i), 10 wide, 20 high.
     void MakeDirection(int count) {
-        NewSheet(300, 300), W().Command1_Click();
-        DirectionData& d = SP::Actions[0].Directions[0];
-        d.Frames.resize(count), d.FrameUBound = static_cast<int16_t>(count - 1);
-        for (int i = 0; i < count; ++i) d.Frames[i] = FrameData{i * 10, i, 20, 10, {0, 0}, int16_t(i + 1), i, -i};
-        W().lstAction_Click(0), W().lstDirection_Click(0), WaitForRebuild();
+        FillDirection(300, 300, count, [](int i) { return FrameData{i * 10, i, 20, 10, {0, 0}, int16_t(i + 1), i, -i}; });
+        WaitForRebuild();
     }
     void Click(int i, Qt::KeyboardModifiers mods = Qt::NoModifier) { ClickThumbOf(W(), i, mods); }
     // Highlighted thumbnails, as the vector holds them and as the laid-out widgets show them.
