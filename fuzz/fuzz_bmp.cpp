@@ -1,7 +1,9 @@
 // Bitmap files: any bytes load or are refused with the picture left as it was;
-// a loaded picture survives every stream mode and draws inside its target.
+// a loaded picture survives every stream mode and draws inside its target, and
+// coding the file while reading it gives the loaded picture's streams.
 #include <cstdlib>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "base/Messages.h"
@@ -16,10 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fclose(f);
     }
     cBitMap bm;
+    int32_t width = 0, height = 0;
+    std::vector<uint8_t> streamed;
+    const bool read = cBitMap::StreamOfFile(path, cBitMap::DefaultClearColor, 5, width, height, streamed);
     if (!bm.LoadBMP(path)) {
-        if (bm.Loaded() || bm.Width() != 0) std::abort();
+        if (bm.Loaded() || bm.Width() != 0 || read) std::abort();
         return 0;
     }
+    if (!read || width != bm.Width() || height != bm.Height() || streamed != bm.ToRLE(5)) std::abort();
     if (bm.Width() <= 0 || bm.Height() <= 0 || bm.Pixels().size() != size_t(bm.Stride()) * bm.Height()) std::abort();
     bm.GenMask(0xFF00FF);
     uint32_t pixels[32 * 32];

@@ -8,7 +8,7 @@ for what in "$@"; do
   case "$what" in
     gui) want+=(qt6-base-dev libgl1-mesa-dev) ;;
     test) want+=(libgtest-dev libgmock-dev desktop-file-utils shared-mime-info) ;;
-    bench) want+=(libbenchmark-dev zlib1g-dev) ;;
+    bench) want+=(libbenchmark-dev zlib1g-dev python3 gzip) ;;
     fuzz) want+=(clang libclang-rt-14-dev) ;;
   esac
 done

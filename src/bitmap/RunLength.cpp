@@ -2,8 +2,10 @@
 // row left to right, no row structure) as run records or as one bit per pixel.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "base/Messages.h"
+#include "bitmap/BmpFile.h"
 #include "bitmap/PageAlloc.h"
 #include "bitmap/RowScan.h"
 #include "bitmap/cBitMap.h"
@@ -13,32 +15,6 @@ namespace {
 using namespace RowScan;
 
 constexpr uint32_t MaxCount = 127; // the longest run one record carries
-
-// Calls emit(colour, count) for every maximal run of one colour in stream
-// order; runs carry on from one row into the next.
-template <class Emit>
-void ForEachRun(const uint8_t* pixels, int32_t width, int32_t height, int32_t stride, Emit&& emit) {
-    const size_t rowBytes = static_cast<size_t>(width) * 3;
-    uint32_t cur = 0;
-    uint64_t len = 0;
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* row = pixels + static_cast<size_t>(y) * static_cast<size_t>(stride);
-        for (size_t i = 0; i < rowBytes;) {
-            uint32_t c;
-            const size_t e = NextRun(row, i, rowBytes, c);
-            const uint64_t n = (e - i) / 3;
-            i = e;
-            if (len != 0 && c == cur) {
-                len += n;
-            } else {
-                if (len != 0) emit(cur, len);
-                cur = c;
-                len = n;
-            }
-        }
-    }
-    if (len != 0) emit(cur, len);
-}
 
 // A growing output stream written through raw pointers: Room() makes space,
 // Advance() keeps what was written. The vector grows in small steps, so the
@@ -62,7 +38,6 @@ public:
     void Advance(const uint8_t* end) { pos_ = static_cast<size_t>(end - v_.data()); }
     std::vector<uint8_t> Finish() {
         v_.resize(pos_);
-        if (v_.capacity() / 4 > v_.size()) v_.shrink_to_fit();
         return std::move(v_);
     }
 
@@ -111,16 +86,22 @@ struct Grey8 { // mode 2: count, grey; colours of one grey level share a run
 // Run records in stream order, the same as a pixel-by-pixel encoder that
 // closes a run when its value changes or its count reaches 127: full records
 // are written as soon as they are complete, and only the partial record of
-// the current run waits for more pixels.
-template <class Mode>
-std::vector<uint8_t> EncodeRuns(const uint8_t* pixels, int32_t width, int32_t height, int32_t stride) {
-    constexpr size_t Rec = Mode::Rec;
-    const size_t rowBytes = static_cast<size_t>(width) * 3;
-    StreamOut out(Rec * static_cast<uint64_t>(width) * static_cast<uint64_t>(height));
+// the current run waits for more pixels, also from one slice of rows to the
+// next.
+struct RunState {
     uint32_t cur = 0;   // value of the waiting record
     uint32_t count = 0; // its count, 0 when none waits
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* row = pixels + static_cast<size_t>(y) * static_cast<size_t>(stride);
+};
+
+template <class Mode>
+void EncodeRows(const uint8_t* pixels, int32_t width, int32_t rows, ptrdiff_t stride, RunState& state,
+                StreamOut& out) {
+    constexpr size_t Rec = Mode::Rec;
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    uint32_t cur = state.cur;
+    uint32_t count = state.count;
+    for (int32_t y = 0; y < rows; ++y) {
+        const uint8_t* row = pixels + y * stride;
         // A run of n pixels writes at most n records, so a row needs room for
         // one record per pixel.
         uint8_t* o = out.Room(Rec * static_cast<size_t>(width));
@@ -166,23 +147,62 @@ std::vector<uint8_t> EncodeRuns(const uint8_t* pixels, int32_t width, int32_t he
         }
         out.Advance(o);
     }
-    if (count != 0) {
-        uint8_t* o = out.Room(Rec);
-        Mode::Put(o, count, cur);
-        out.Advance(o + Rec);
+    state.cur = cur;
+    state.count = count;
+}
+
+template <class Mode>
+void FinishRuns(const RunState& state, StreamOut& out) {
+    if (state.count == 0) return;
+    uint8_t* o = out.Room(Mode::Rec);
+    Mode::Put(o, state.count, state.cur);
+    out.Advance(o + Mode::Rec);
+}
+
+// Mode 1: one bit per pixel, set for pixels whose grey is 128 or more.
+void PackRows(const uint8_t* pixels, int32_t width, int32_t rows, ptrdiff_t stride, uint64_t& bit,
+              std::vector<uint8_t>& out) {
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    for (int32_t y = 0; y < rows; ++y) {
+        const uint8_t* row = pixels + y * stride;
+        for (size_t i = 0; i < rowBytes;) {
+            uint32_t c;
+            const size_t e = NextRun(row, i, rowBytes, c);
+            uint64_t n = (e - i) / 3;
+            i = e;
+            const auto grey = ((c & 0xFF) + ((c >> 8) & 0xFF) + (c >> 16)) / 3;
+            if (grey < 128) {
+                bit += n;
+                continue;
+            }
+            for (; n != 0 && bit % 8 != 0; --n, ++bit)
+                out[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+            const uint64_t bytes = n / 8;
+            std::memset(out.data() + bit / 8, 0xFF, static_cast<size_t>(bytes));
+            bit += bytes * 8;
+            n -= bytes * 8;
+            for (; n != 0; --n, ++bit)
+                out[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+        }
     }
-    return out.Finish();
 }
 
 // Writes runs of one colour into a bottom-up buffer of any contents, the
 // cursor going along a row and then on to the next; stops for good after the
 // last pixel. Padding is zeroed as rows are finished, and Finish() blackens
-// whatever the stream did not reach.
+// whatever the stream did not reach. The buffer may be a window of fewer rows
+// than the picture: each time it is full (and at the end) its rows go to the
+// sink, and painting goes on from its top.
 class Painter {
 public:
-    Painter(uint8_t* pixels, int32_t width, int32_t height, int32_t stride)
-        : row_(pixels), dst_(pixels), width_(static_cast<size_t>(width)), left_(static_cast<size_t>(width)),
-          stride_(static_cast<size_t>(stride)), rowsLeft_(height) {}
+    // Takes the finished rows of a window: bytes of whole rows from its start.
+    using Sink = void (*)(void* context, const uint8_t* rows, size_t bytes);
+
+    Painter(uint8_t* pixels, int32_t width, int32_t height, int32_t stride, int32_t windowRows = 0,
+            Sink sink = nullptr, void* context = nullptr)
+        : window_(pixels), windowEnd_(pixels + static_cast<size_t>(stride) * static_cast<size_t>(windowRows ? windowRows : height)),
+          row_(pixels), dst_(pixels), width_(static_cast<size_t>(width)), left_(static_cast<size_t>(width)),
+          stride_(static_cast<size_t>(stride)), rowsLeft_(height), sink_(sink), context_(context) {}
 
     bool Done() const { return rowsLeft_ == 0; }
 
@@ -206,17 +226,25 @@ public:
             if (left_ == 0) {
                 std::memset(dst_, 0, stride_ - 3 * width_);
                 row_ += stride_;
+                --rowsLeft_;
+                if (row_ == windowEnd_ || rowsLeft_ == 0) Hand();
                 dst_ = row_;
                 left_ = width_;
-                --rowsLeft_;
             }
         }
     }
 
     void Finish() {
-        if (rowsLeft_ == 0) return;
-        std::memset(dst_, 0, static_cast<size_t>(row_ + stride_ * static_cast<size_t>(rowsLeft_) - dst_));
-        rowsLeft_ = 0;
+        while (rowsLeft_ != 0) {
+            // Black to the end of the window or of the picture, whichever is first.
+            const size_t rows = std::min(static_cast<size_t>(rowsLeft_), static_cast<size_t>(windowEnd_ - row_) / stride_);
+            std::memset(dst_, 0, static_cast<size_t>(row_ + stride_ * rows - dst_));
+            row_ += stride_ * rows;
+            rowsLeft_ -= static_cast<int32_t>(rows);
+            Hand();
+            dst_ = row_;
+            left_ = width_;
+        }
     }
 
 private:
@@ -245,12 +273,22 @@ private:
             std::memcpy(dst, px, 3);
     }
 
+    void Hand() {
+        if (!sink_) return;
+        sink_(context_, window_, static_cast<size_t>(row_ - window_));
+        row_ = window_;
+    }
+
+    uint8_t* window_;
+    uint8_t* windowEnd_;
     uint8_t* row_;
     uint8_t* dst_;
     size_t width_;
     size_t left_;
     size_t stride_;
     int32_t rowsLeft_;
+    Sink sink_;
+    void* context_;
 };
 
 template <size_t N> inline bool SameValue(const uint8_t* a, const uint8_t* b) {
@@ -286,83 +324,8 @@ uint8_t Full(uint8_t c) {
     return c >= 0xF8 ? 0xFF : c;
 }
 
-} // namespace
-
-std::vector<uint8_t> cBitMap::ToRLE(uint8_t iType) const {
-    if (!Loaded_ || Pixels_.empty()) return {};
-    switch (iType) {
-    case 1:
-        return PackBW();
-    case 2:
-        return RLEGrey();
-    case 4:
-        return RLE16();
-    case 5:
-        return RLE24();
-    default:
-        return {};
-    }
-}
-
-std::vector<uint8_t> cBitMap::RLE24() const {
-    return EncodeRuns<Rgb24>(Pixels_.data(), Header_.biWidth, Header_.biHeight, Stride_);
-}
-
-std::vector<uint8_t> cBitMap::RLE16() const {
-    // Neighbours that differ only in dropped low bits give separate records
-    // with the same bytes.
-    return EncodeRuns<Rgb565>(Pixels_.data(), Header_.biWidth, Header_.biHeight, Stride_);
-}
-
-std::vector<uint8_t> cBitMap::RLEGrey() const {
-    return EncodeRuns<Grey8>(Pixels_.data(), Header_.biWidth, Header_.biHeight, Stride_);
-}
-
-std::vector<uint8_t> cBitMap::PackBW() const {
-    // P \ 8 + 1 bytes whatever the picture: the last byte holds the P mod 8
-    // remaining bits, and is an extra 0 when there are none.
-    const uint64_t pixels = static_cast<uint64_t>(Header_.biWidth) * static_cast<uint64_t>(Header_.biHeight);
-    std::vector<uint8_t> out(static_cast<size_t>(pixels / 8 + 1), 0);
-    uint64_t bit = 0;
-    ForEachRun(Pixels_.data(), Header_.biWidth, Header_.biHeight, Stride_, [&](uint32_t c, uint64_t n) {
-        const uint8_t g =
-            GreyOf(static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c));
-        if (g < 128) {
-            bit += n;
-            return;
-        }
-        for (; n != 0 && bit % 8 != 0; --n, ++bit)
-            out[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-        const uint64_t bytes = n / 8;
-        std::memset(out.data() + bit / 8, 0xFF, static_cast<size_t>(bytes));
-        bit += bytes * 8;
-        n -= bytes * 8;
-        for (; n != 0; --n, ++bit)
-            out[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-    });
-    return out;
-}
-
-bool cBitMap::FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t /*Mask*/,
-                      const std::vector<uint8_t>& Data) {
-    if (Data.size() < 2 || Width <= 0 || Height <= 0 || Width > MaxSide || Height > MaxSide) return false;
-    if (iType != 1 && iType != 2 && iType != 4 && iType != 5) return false; // no record format to read
-
-    const int32_t stride = ((24 * Width + 31) / 32) * 4;
-    const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(Height);
-    // Every pixel byte is written below (black where the stream does not
-    // reach); the mask pair starts zeroed and stays black until GenMask runs.
-    ByteBuffer pixels = ByteBuffer::Uninitialized(bytes);
-    ByteBuffer mask = ByteBuffer::Zeroed(bytes);
-    ByteBuffer sprite = ByteBuffer::Zeroed(bytes);
-    if (pixels.empty() || mask.empty() || sprite.empty()) {
-        MsgBox("There is not enough memory for a picture of " + std::to_string(Width) + " x " +
-                   std::to_string(Height) + " pixels.",
-               MsgButtons::OK, MsgIcon::Critical, "Whoops");
-        return false;
-    }
-
-    Painter painter(pixels.data(), Width, Height, stride);
+// Paints an image stream of depth mode iType (1, 2, 4 or 5).
+void PaintStream(uint8_t iType, const std::vector<uint8_t>& Data, Painter& painter) {
     switch (iType) {
     case 1: {
         const uint32_t white = PackPixel(0xFF, 0xFF, 0xFF), black = 0;
@@ -392,7 +355,113 @@ bool cBitMap::FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t /*Ma
         DecodeRuns<4>(Data, painter, [](const uint8_t* v) { return PackPixel(v[2], v[1], v[0]); });
         break;
     }
+}
 
+// What FromRLE refuses: too short a stream, an impossible size, a mode without records.
+bool Rebuildable(int32_t width, int32_t height, uint8_t iType, const std::vector<uint8_t>& data) {
+    if (data.size() < 2 || width <= 0 || height <= 0 || width > cBitMap::MaxSide || height > cBitMap::MaxSide)
+        return false;
+    return iType == 1 || iType == 2 || iType == 4 || iType == 5; // no record format to read otherwise
+}
+
+// The info header FromRLE gives a new cBitMap.
+BitmapInfoHeader RebuiltHeader(int32_t width, int32_t height, size_t bytes) {
+    BitmapInfoHeader h;
+    h.biSize = 40;
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = 24;
+    h.biCompression = 0;
+    h.biSizeImage = static_cast<uint32_t>(bytes);
+    return h;
+}
+
+} // namespace
+
+// What the encoder carries from one slice of rows to the next.
+struct ImageStreamEncoder::State {
+    State(uint8_t type, int32_t width, int32_t height)
+        : Type(type), Width(width),
+          Out(type == 1 ? 0 : RecordBytes(type) * static_cast<uint64_t>(width) * static_cast<uint64_t>(height)) {
+        // P \ 8 + 1 bytes whatever the picture: the last byte holds the P mod 8
+        // remaining bits, and is an extra 0 when there are none.
+        if (Type == 1) Bits.assign(static_cast<size_t>(static_cast<uint64_t>(width) * static_cast<uint64_t>(height) / 8 + 1), 0);
+    }
+    static uint64_t RecordBytes(uint8_t type) { return type == 5 ? Rgb24::Rec : type == 4 ? Rgb565::Rec : Grey8::Rec; }
+
+    uint8_t Type;
+    int32_t Width;
+    StreamOut Out;             // modes 2, 4 and 5
+    RunState Runs;
+    std::vector<uint8_t> Bits; // mode 1
+    uint64_t Bit = 0;
+};
+
+ImageStreamEncoder::ImageStreamEncoder(uint8_t iType, int32_t Width, int32_t Height) {
+    if (iType == 1 || iType == 2 || iType == 4 || iType == 5) state_ = std::make_unique<State>(iType, Width, Height);
+}
+
+ImageStreamEncoder::~ImageStreamEncoder() = default;
+
+void ImageStreamEncoder::AddRows(const uint8_t* Rows, int32_t Count, ptrdiff_t Stride) {
+    if (!state_) return;
+    State& s = *state_;
+    switch (s.Type) {
+    case 1: PackRows(Rows, s.Width, Count, Stride, s.Bit, s.Bits); break;
+    case 2: EncodeRows<Grey8>(Rows, s.Width, Count, Stride, s.Runs, s.Out); break;
+    // Neighbours that differ only in dropped low bits give separate records
+    // with the same bytes.
+    case 4: EncodeRows<Rgb565>(Rows, s.Width, Count, Stride, s.Runs, s.Out); break;
+    default: EncodeRows<Rgb24>(Rows, s.Width, Count, Stride, s.Runs, s.Out); break;
+    }
+}
+
+std::vector<uint8_t> ImageStreamEncoder::Finish() {
+    if (!state_) return {};
+    State& s = *state_;
+    std::vector<uint8_t> out;
+    switch (s.Type) {
+    case 1: out = std::move(s.Bits); break;
+    case 2: FinishRuns<Grey8>(s.Runs, s.Out); break;
+    case 4: FinishRuns<Rgb565>(s.Runs, s.Out); break;
+    default: FinishRuns<Rgb24>(s.Runs, s.Out); break;
+    }
+    if (s.Type != 1) out = s.Out.Finish();
+    state_.reset();
+    return out;
+}
+
+std::vector<uint8_t> cBitMap::ToRLE(uint8_t iType) const {
+    if (!Loaded_ || Pixels_.empty()) return {};
+    ImageStreamEncoder encoder(iType, Header_.biWidth, Header_.biHeight);
+    encoder.AddRows(Pixels_.data(), Header_.biHeight, Stride_);
+    std::vector<uint8_t> out = encoder.Finish();
+    // A stream far smaller than the room it was given keeps only what it needs.
+    if (out.capacity() / 4 > out.size()) out.shrink_to_fit();
+    return out;
+}
+
+bool cBitMap::FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t /*Mask*/,
+                      const std::vector<uint8_t>& Data) {
+    if (!Rebuildable(Width, Height, iType, Data)) return false;
+
+    const int32_t stride = ((24 * Width + 31) / 32) * 4;
+    const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(Height);
+    // Every pixel byte is written below (black where the stream does not
+    // reach); the mask pair starts zeroed and stays black until GenMask runs.
+    ByteBuffer pixels = ByteBuffer::Uninitialized(bytes);
+    ByteBuffer mask = ByteBuffer::Zeroed(bytes);
+    ByteBuffer sprite = ByteBuffer::Zeroed(bytes);
+    if (pixels.empty() || mask.empty() || sprite.empty()) {
+        MsgBox("There is not enough memory for a picture of " + std::to_string(Width) + " x " +
+                   std::to_string(Height) + " pixels.",
+               MsgButtons::OK, MsgIcon::Critical, "Whoops");
+        return false;
+    }
+
+    Painter painter(pixels.data(), Width, Height, stride);
+    PaintStream(iType, Data, painter);
     painter.Finish();
 
     // Resolution and palette fields keep what they held.
@@ -412,4 +481,26 @@ bool cBitMap::FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t /*Ma
     Stamp_ = FileStamp();
     Loaded_ = true;
     return true;
+}
+
+cBitMap::StreamSave cBitMap::SaveFromRLE(const std::string& ToFile, int32_t Width, int32_t Height, uint8_t iType,
+                                         const std::vector<uint8_t>& Data) {
+    if (!Rebuildable(Width, Height, iType, Data)) return StreamSave::Refused;
+    const int32_t stride = Bmp::StrideFor(Width);
+    const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(Height);
+    Bmp::Writer out(ToFile);
+    if (!out.Open(RebuiltHeader(Width, Height, bytes), bytes)) return StreamSave::Failed;
+
+    // A window of rows small enough to stay in the cache from the painting to
+    // the copy into the file.
+    constexpr size_t WindowBytes = size_t{1} << 20;
+    const int32_t windowRows =
+        static_cast<int32_t>(std::clamp<size_t>(WindowBytes / static_cast<size_t>(stride), 1, static_cast<size_t>(Height)));
+    std::unique_ptr<uint8_t[]> window(new uint8_t[static_cast<size_t>(windowRows) * static_cast<size_t>(stride)]);
+    Painter painter(window.get(), Width, Height, stride, windowRows,
+                    [](void* writer, const uint8_t* rows, size_t n) { static_cast<Bmp::Writer*>(writer)->Write(rows, n); },
+                    &out);
+    PaintStream(iType, Data, painter);
+    painter.Finish();
+    return out.Commit() ? StreamSave::Saved : StreamSave::Failed;
 }

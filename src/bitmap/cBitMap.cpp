@@ -10,9 +10,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include "base/FileIO.h"
 #include "base/Messages.h"
+#include "bitmap/BmpFile.h"
 #include "bitmap/PageAlloc.h"
 #include "bitmap/PngFile.h"
 #include "bitmap/RowScan.h"
@@ -53,14 +55,11 @@ void ByteBuffer::Free::operator()(uint8_t* p) const {
 
 namespace {
 
-constexpr size_t FileHeaderBytes = 14;
-constexpr uint32_t InfoHeaderBytes = 40;
-constexpr size_t HeadersBytes = FileHeaderBytes + InfoHeaderBytes;
+using Bmp::FileHeaderBytes;
+using Bmp::HeadersBytes;
+using Bmp::InfoHeaderBytes;
+using Bmp::StrideFor;
 
-// Bytes per 24-bit row, rounded up to a multiple of 4 (width <= MaxSide, no overflow).
-int32_t StrideFor(int32_t width) {
-    return ((24 * width + 31) / 32) * 4;
-}
 int16_t RowPadFor(int32_t width) {
     return static_cast<int16_t>(StrideFor(width) - (24 * width + 7) / 8);
 }
@@ -72,15 +71,6 @@ uint32_t GetU32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
-void PutU16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 BitmapInfoHeader ParseInfoHeader(const uint8_t* p) {
     BitmapInfoHeader h;
     h.biSize = GetU32(p);
@@ -97,20 +87,6 @@ BitmapInfoHeader ParseInfoHeader(const uint8_t* p) {
     return h;
 }
 
-void StoreInfoHeader(uint8_t* p, const BitmapInfoHeader& h) {
-    PutU32(p, h.biSize);
-    PutU32(p + 4, static_cast<uint32_t>(h.biWidth));
-    PutU32(p + 8, static_cast<uint32_t>(h.biHeight));
-    PutU16(p + 12, h.biPlanes);
-    PutU16(p + 14, h.biBitCount);
-    PutU32(p + 16, h.biCompression);
-    PutU32(p + 20, h.biSizeImage);
-    PutU32(p + 24, static_cast<uint32_t>(h.biXPelsPerMeter));
-    PutU32(p + 28, static_cast<uint32_t>(h.biYPelsPerMeter));
-    PutU32(p + 32, h.biClrUsed);
-    PutU32(p + 36, h.biClrImportant);
-}
-
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -118,6 +94,19 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 bool ReadFully(std::FILE* f, uint8_t* dst, size_t n) {
     return std::fread(dst, 1, n, f) == n;
+}
+
+// n bytes at offset of a file, whatever sizes the reads come back in.
+bool ReadFullyAt(int fd, uint8_t* dst, size_t n, uint64_t offset) {
+    while (n != 0) {
+        const ssize_t got = ::pread(fd, dst, n, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        dst += got;
+        n -= static_cast<size_t>(got);
+        offset += static_cast<uint64_t>(got);
+    }
+    return true;
 }
 
 // Nearest integer, an exact half going to the even neighbour; NaN gives 0 and
@@ -146,40 +135,115 @@ FileStamp cBitMap::StampOf(const std::string& path) {
     return StampFrom(st);
 }
 
+namespace {
+
+// The refusals of a sheet file, as LoadBMP shows them.
+bool Refuse(const std::string& text, MsgIcon icon, const std::string& title) {
+    MsgBox(text, MsgButtons::OK, icon, title);
+    return false;
+}
+bool RefuseDamaged(const std::string& path) {
+    return Refuse(path + "\n\n" + "This file is damaged or incomplete.", MsgIcon::Critical, "Whoops");
+}
+bool RefuseTooLarge(int64_t width, int64_t height) {
+    return Refuse("This picture is " + std::to_string(width) + " x " + std::to_string(height) +
+                      " pixels.\nSheets up to 32767 pixels wide and high are supported.",
+                  MsgIcon::Information, "*yawn*");
+}
+bool RefuseNoMemory(const std::string& path) {
+    return Refuse(path + "\n\n" + "There is not enough memory to load this picture.", MsgIcon::Critical, "Whoops");
+}
+
+// A sheet file opened for reading: a PNG, recognised by its signature, or a
+// 24-bit BMP whose headers have been checked against the file's size.
+struct SheetFile {
+    FilePtr File;
+    struct stat St {};
+    bool Png = false;
+    // BMP only: the headers and where the rows lie.
+    BitmapInfoHeader Header;
+    uint32_t OffBits = 0;
+    bool TopDown = false; // rows stored top row first
+    int32_t Width = 0;
+    int32_t Rows = 0;
+    int32_t Stride = 0;
+    uint64_t ImageBytes = 0;
+};
+
+// Opens a sheet file; shows the refusal and returns false when it is missing,
+// unreadable, or a BMP this program does not read.
+bool OpenSheet(const std::string& path, SheetFile& sheet) {
+    if (!IsNormalFile(path)) return Refuse(path + "\n\n" + "This file does not exist.", MsgIcon::Critical, "Whoops");
+
+    sheet.File.reset(std::fopen(path.c_str(), "rb"));
+    struct stat& st = sheet.St;
+    if (!sheet.File || ::fstat(::fileno(sheet.File.get()), &st) != 0 || !S_ISREG(st.st_mode))
+        return Refuse(path + "\n\n" + "This file cannot be read.", MsgIcon::Critical, "Whoops");
+    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+
+    uint8_t signature[8];
+    if (fileSize >= sizeof signature && ReadFully(sheet.File.get(), signature, sizeof signature) &&
+        Png::HasSignature(signature, sizeof signature)) {
+        sheet.Png = true;
+        return true;
+    }
+    std::rewind(sheet.File.get());
+
+    uint8_t head[HeadersBytes];
+    if (fileSize < HeadersBytes || !ReadFully(sheet.File.get(), head, HeadersBytes)) return RefuseDamaged(path);
+    const uint32_t offBits = GetU32(head + 10);
+    const BitmapInfoHeader h = ParseInfoHeader(head + FileHeaderBytes);
+
+    // Anything but an uncompressed 24-bit picture with at least the usual info
+    // header is a format this program does not read.
+    if (h.biSize < InfoHeaderBytes || h.biBitCount != 24 || h.biCompression != 0)
+        return Refuse("Brovik is lazy. Only 24 bit\nbitmap images are supported.", MsgIcon::Information, "*yawn*");
+
+    // A negative height marks rows stored top row first.
+    const bool topDown = h.biHeight < 0;
+    const int64_t height = topDown ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
+    if (h.biWidth <= 0 || h.biWidth > cBitMap::MaxSide || height <= 0 || height > cBitMap::MaxSide)
+        return RefuseTooLarge(h.biWidth, height);
+
+    const int32_t stride = StrideFor(h.biWidth);
+    const uint64_t imageBytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height);
+    // The pixel rows start at bfOffBits, which must lie past the headers, and
+    // every row must be in the file before anything is allocated.
+    if (static_cast<uint64_t>(FileHeaderBytes) + h.biSize > fileSize ||
+        offBits < FileHeaderBytes + h.biSize || static_cast<uint64_t>(offBits) + imageBytes > fileSize)
+        return RefuseDamaged(path);
+
+    sheet.Header = h;
+    sheet.OffBits = offBits;
+    sheet.TopDown = topDown;
+    sheet.Width = h.biWidth;
+    sheet.Rows = static_cast<int32_t>(height);
+    sheet.Stride = stride;
+    sheet.ImageBytes = imageBytes;
+    return true;
+}
+
+} // namespace
+
 bool cBitMap::LoadBMP(const std::string& FromFile, int32_t ClearColor) {
     if (!FromFile.empty()) FileName_ = FromFile;
     const std::string path = FileName_;
 
-    auto refuse = [this](const std::string& text, MsgIcon icon, const std::string& title) {
-        MsgBox(text, MsgButtons::OK, icon, title);
+    // Every refusal forgets the file name.
+    auto refused = [this](bool) {
         FileName_.clear();
         return false;
     };
-    auto damaged = [&]() {
-        return refuse(path + "\n\n" + "This file is damaged or incomplete.", MsgIcon::Critical, "Whoops");
-    };
-    auto tooLarge = [&](int64_t width, int64_t height) {
-        return refuse("This picture is " + std::to_string(width) + " x " + std::to_string(height) +
-                          " pixels.\nSheets up to 32767 pixels wide and high are supported.",
-                      MsgIcon::Information, "*yawn*");
-    };
-    auto noMemory = [&]() {
-        return refuse(path + "\n\n" + "There is not enough memory to load this picture.", MsgIcon::Critical,
-                      "Whoops");
-    };
+    auto damaged = [&]() { return refused(RefuseDamaged(path)); };
+    auto noMemory = [&]() { return refused(RefuseNoMemory(path)); };
 
-    if (!IsNormalFile(path))
-        return refuse(path + "\n\n" + "This file does not exist.", MsgIcon::Critical, "Whoops");
+    SheetFile sheet;
+    if (!OpenSheet(path, sheet)) return refused(false);
+    const struct stat& st = sheet.St;
+    FilePtr file = std::move(sheet.File);
 
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    struct stat st {};
-    if (!file || ::fstat(::fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode))
-        return refuse(path + "\n\n" + "This file cannot be read.", MsgIcon::Critical, "Whoops");
-    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
-
-    uint8_t signature[8];
-    if (fileSize >= sizeof signature && ReadFully(file.get(), signature, sizeof signature) &&
-        Png::HasSignature(signature, sizeof signature)) {
+    if (sheet.Png) {
+        const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
         ByteBuffer bytes = ByteBuffer::Uninitialized(fileSize);
         if (bytes.empty()) return noMemory();
         std::rewind(file.get());
@@ -188,7 +252,7 @@ bool cBitMap::LoadBMP(const std::string& FromFile, int32_t ClearColor) {
         Png::Picture png;
         switch (Png::Read(bytes.data(), bytes.size(), ClearColor, png)) {
         case Png::ReadStatus::Ok: break;
-        case Png::ReadStatus::TooLarge: return tooLarge(png.Width, png.Height);
+        case Png::ReadStatus::TooLarge: return refused(RefuseTooLarge(png.Width, png.Height));
         case Png::ReadStatus::NoMemory: return noMemory();
         case Png::ReadStatus::Damaged: return damaged();
         }
@@ -215,33 +279,14 @@ bool cBitMap::LoadBMP(const std::string& FromFile, int32_t ClearColor) {
         Loaded_ = true;
         return true;
     }
-    std::rewind(file.get());
 
-    uint8_t head[HeadersBytes];
-    if (fileSize < HeadersBytes || !ReadFully(file.get(), head, HeadersBytes)) return damaged();
-    const uint32_t offBits = GetU32(head + 10);
-    BitmapInfoHeader h = ParseInfoHeader(head + FileHeaderBytes);
-
-    // Anything but an uncompressed 24-bit picture with at least the usual info
-    // header is a format this program does not read.
-    if (h.biSize < InfoHeaderBytes || h.biBitCount != 24 || h.biCompression != 0)
-        return refuse("Brovik is lazy. Only 24 bit\nbitmap images are supported.", MsgIcon::Information,
-                      "*yawn*");
-
-    // A negative height marks rows stored top row first.
-    const bool topDown = h.biHeight < 0;
-    const int64_t height = topDown ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
-    if (h.biWidth <= 0 || h.biWidth > MaxSide || height <= 0 || height > MaxSide) return tooLarge(h.biWidth, height);
-
-    const int32_t width = h.biWidth;
-    const int32_t rows = static_cast<int32_t>(height);
-    const int32_t stride = StrideFor(width);
-    const uint64_t imageBytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(rows);
-    // The pixel rows start at bfOffBits, which must lie past the headers, and
-    // every row must be in the file before anything is allocated.
-    if (static_cast<uint64_t>(FileHeaderBytes) + h.biSize > fileSize ||
-        offBits < FileHeaderBytes + h.biSize || static_cast<uint64_t>(offBits) + imageBytes > fileSize)
-        return damaged();
+    BitmapInfoHeader h = sheet.Header;
+    const bool topDown = sheet.TopDown;
+    const int32_t width = sheet.Width;
+    const int32_t rows = sheet.Rows;
+    const int32_t stride = sheet.Stride;
+    const uint64_t imageBytes = sheet.ImageBytes;
+    const uint32_t offBits = sheet.OffBits;
 
     ByteBuffer pixels = ByteBuffer::Uninitialized(imageBytes);
     ByteBuffer mask = ByteBuffer::Zeroed(imageBytes);
@@ -284,6 +329,49 @@ bool cBitMap::LoadBMP(const std::string& FromFile, int32_t ClearColor) {
     return true;
 }
 
+bool cBitMap::StreamOfFile(const std::string& FromFile, int32_t ClearColor, uint8_t iType, int32_t& Width,
+                           int32_t& Height, std::vector<uint8_t>& Stream) {
+    SheetFile sheet;
+    if (!OpenSheet(FromFile, sheet)) return false;
+    if (sheet.Png) {
+        // A PNG is decoded whole anyway.
+        sheet.File.reset();
+        cBitMap whole;
+        if (!whole.LoadBMP(FromFile, ClearColor)) return false;
+        Width = whole.Width();
+        Height = whole.Height();
+        Stream = whole.ToRLE(iType);
+        return true;
+    }
+
+    // Slices of rows small enough to stay in the cache between the read that
+    // fills them and the encoder that scans them.
+    constexpr size_t SliceBytes = size_t{1} << 20;
+    const size_t stride = static_cast<size_t>(sheet.Stride);
+    const int32_t sliceRows = static_cast<int32_t>(std::clamp<size_t>(SliceBytes / stride, 1, sheet.Rows));
+    std::unique_ptr<uint8_t[]> slice(new uint8_t[static_cast<size_t>(sliceRows) * stride]);
+    ImageStreamEncoder encoder(iType, sheet.Width, sheet.Rows);
+    const int fd = ::fileno(sheet.File.get());
+    // The stream starts with the bottom row: the first in a bottom-up file, the
+    // last in a top-down one, whose slices are read from the end backwards.
+    for (int32_t done = 0; done < sheet.Rows;) {
+        const int32_t n = std::min(sliceRows, sheet.Rows - done);
+        const int32_t first = sheet.TopDown ? sheet.Rows - done - n : done; // file row
+        if (!ReadFullyAt(fd, slice.get(), static_cast<size_t>(n) * stride,
+                         sheet.OffBits + static_cast<uint64_t>(first) * stride))
+            return RefuseDamaged(FromFile);
+        if (sheet.TopDown)
+            encoder.AddRows(slice.get() + static_cast<size_t>(n - 1) * stride, n, -static_cast<ptrdiff_t>(stride));
+        else
+            encoder.AddRows(slice.get(), n, static_cast<ptrdiff_t>(stride));
+        done += n;
+    }
+    Width = sheet.Width;
+    Height = sheet.Rows;
+    Stream = encoder.Finish();
+    return true;
+}
+
 bool cBitMap::Save(const std::string& ToFile) {
     if (Pixels_.empty()) return false;
     std::string target = ToFile;
@@ -295,35 +383,13 @@ bool cBitMap::Save(const std::string& ToFile) {
         target = FileName_;
     }
 
-    uint8_t head[HeadersBytes] = {};
-    PutU16(head, 0x4D42);
-    PutU32(head + 2, static_cast<uint32_t>(HeadersBytes + Pixels_.size()));
-    PutU32(head + 10, static_cast<uint32_t>(HeadersBytes));
-    StoreInfoHeader(head + FileHeaderBytes, Header_);
-
-    std::string error;
-    AtomicFile out(target);
-    bool ok = out.Open(error) && out.Write(head, sizeof head);
-    // Large pictures go in slices whose writing to disk starts at once, so the
-    // disk works while the rest is copied and the final flush has less to do.
-    constexpr size_t Slice = size_t{32} << 20;
-    for (size_t at = 0; ok && at < Pixels_.size(); at += Slice) {
-        const size_t n = std::min(Slice, Pixels_.size() - at);
-        ok = out.Write(Pixels_.data() + at, n);
-#ifdef SYNC_FILE_RANGE_WRITE
-        if (ok && Pixels_.size() > Slice && std::fflush(out.Handle()) == 0)
-            ::sync_file_range(::fileno(out.Handle()), static_cast<off_t>(HeadersBytes + at),
-                              static_cast<off_t>(n), SYNC_FILE_RANGE_WRITE);
-#endif
-    }
-    if (!ok && error.empty()) error = std::strerror(errno ? errno : EIO);
-    if (ok) ok = out.Commit(error);
-    if (!ok) {
-        out.Discard();
-        MsgBox(target + "\n\n" + "This file could not be written (" + error + ").", MsgButtons::OK,
-               MsgIcon::Critical, "Whoops");
-    }
-    return ok;
+    Bmp::Writer out(target);
+    if (!out.Open(Header_, Pixels_.size())) return false;
+    // In slices, so that the first ones go to disk while the rest is copied.
+    constexpr size_t Slice = size_t{8} << 20;
+    for (size_t at = 0; at < Pixels_.size(); at += Slice)
+        if (!out.Write(Pixels_.data() + at, std::min(Slice, Pixels_.size() - at))) return false;
+    return out.Commit();
 }
 
 template <bool Trans>

@@ -59,6 +59,29 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
+// Builds the image stream of depth mode 1, 2, 4 or 5 from rows handed over a
+// slice at a time, bottom row first, so that a sheet can be coded while it is
+// read instead of after it is held whole. The stream is byte for byte the one
+// cBitMap::ToRLE gives for the same picture; other modes give an empty one.
+class ImageStreamEncoder {
+public:
+    ImageStreamEncoder(uint8_t iType, int32_t Width, int32_t Height);
+    ~ImageStreamEncoder();
+    ImageStreamEncoder(const ImageStreamEncoder&) = delete;
+    ImageStreamEncoder& operator=(const ImageStreamEncoder&) = delete;
+
+    // Count rows of Width pixels (blue, green, red), the first at Rows and each
+    // Stride bytes after the one before; a negative Stride walks a top-down
+    // slice from its last row.
+    void AddRows(const uint8_t* Rows, int32_t Count, ptrdiff_t Stride);
+    // The stream; the encoder is spent afterwards.
+    std::vector<uint8_t> Finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
 class cBitMap {
 public:
     // Largest width or height accepted: pixel loops and scroll ranges are 16-bit.
@@ -80,6 +103,14 @@ public:
     // remembered, so GenMask keeps them transparent under any later mask
     // colour. Returns true when loaded.
     bool LoadBMP(const std::string& FromFile = "", int32_t ClearColor = DefaultClearColor);
+
+    // The image stream of a sheet file for depth mode iType: the bytes that
+    // LoadBMP(FromFile, ClearColor) and then ToRLE(iType) give, with the same
+    // refusals shown the same way, but a BMP's rows pass through one small
+    // buffer a slice at a time instead of being held whole. Width and Height
+    // receive the sheet's size. Returns true when the stream was made.
+    static bool StreamOfFile(const std::string& FromFile, int32_t ClearColor, uint8_t iType, int32_t& Width,
+                             int32_t& Height, std::vector<uint8_t>& Stream);
 
     // Writes the picture as a BMP file (ToFile empty: asks "Hold up!" before
     // overwriting the file last loaded). Written through a temporary file, so a
@@ -123,6 +154,15 @@ public:
     bool FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t Mask,
                  const std::vector<uint8_t>& Data);
 
+    // Writes the BMP file that FromRLE and then Save(ToFile) give on a new
+    // cBitMap, byte for byte, without holding the picture: its rows are painted
+    // a slice at a time into one small buffer and written as they are done.
+    // Refused streams (as FromRLE refuses them) give Refused before any file is
+    // made; a failed write is shown as Save shows it and gives Failed.
+    enum class StreamSave { Saved, Refused, Failed };
+    static StreamSave SaveFromRLE(const std::string& ToFile, int32_t Width, int32_t Height, uint8_t iType,
+                                  const std::vector<uint8_t>& Data);
+
     // True once a picture is held (the drawing operations do nothing before).
     bool Loaded() const { return Loaded_; }
 
@@ -135,15 +175,6 @@ public:
     const ByteBuffer& SpriteBits() const { return SpriteBits_; }
 
 private:
-    // One stream each for modes 5, 4, 2 and 1.
-    std::vector<uint8_t> RLE24() const;
-    std::vector<uint8_t> RLE16() const;
-    std::vector<uint8_t> RLEGrey() const;
-    std::vector<uint8_t> PackBW() const;
-    static uint8_t GreyOf(uint8_t red, uint8_t green, uint8_t blue) {
-        return static_cast<uint8_t>((red + green + blue) / 3);
-    }
-
     // Both drawing operations: Trans selects the AND-mask / XOR-sprite pair.
     template <bool Trans>
     void Stretch(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X, int32_t To_Y,

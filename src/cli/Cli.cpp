@@ -299,12 +299,15 @@ int Export(const std::vector<std::string>& in) {
         Refuse(outputPath + " is the project's sheet bitmap; not replacing it");
         return ExitRefused;
     }
-    if (!Sheet.LoadBMP(sheetPath, MaskColor)) return ExitRefused;
-    if (!WriteSIF(outputPath, mode, compressStructure ? 1 : 0, compressImage ? 1 : 0)) return ExitRefused;
+    // The sheet is coded as it is read: nothing here draws it, so it is never held whole.
+    int32_t width = 0, height = 0;
+    if (!WriteSIFOfSheet(outputPath, sheetPath, mode, compressStructure ? 1 : 0, compressImage ? 1 : 0, width,
+                         height))
+        return ExitRefused;
 
     const int64_t size = FileSize(outputPath);
-    std::printf("Wrote %s: %d x %d sheet, %s, %s, %s, %lld bytes\n", outputPath.c_str(), Sheet.Width(),
-                Sheet.Height(), SifModeName(mode), compressStructure ? "structure coded" : "structure stored",
+    std::printf("Wrote %s: %d x %d sheet, %s, %s, %s, %lld bytes\n", outputPath.c_str(), width, height,
+                SifModeName(mode), compressStructure ? "structure coded" : "structure stored",
                 compressImage ? "image coded" : "image stored", static_cast<long long>(size));
     return ExitOk;
 }
@@ -364,12 +367,6 @@ int Import(const std::vector<std::string>& in) {
         MsgBox("SIF import aborted.", MsgButtons::OK, MsgIcon::Critical, "Dangit...");
         return ExitRefused;
     }
-    if (!Sheet.FromRLE(image.Width, image.Height, image.Mode, MaskColor, image.Data)) {
-        Refuse("The sheet image of this SIF file cannot be rebuilt:\n\n" + inputPath);
-        MsgBox("SIF import aborted.", MsgButtons::OK, MsgIcon::Critical, "Dangit...");
-        return ExitRefused;
-    }
-
     // As Save Project As after an import: the sheet is saved beside the project.
     WorkDir = dir;
     ProjectFile = projectFile;
@@ -384,7 +381,18 @@ int Import(const std::vector<std::string>& in) {
         }
     } spare{SparePath(dir, sheetFile)};
     const bool projectExisted = Exists(outputPath);
-    if (!Sheet.Save(spare.Path)) return ExitRefused;
+    // The bitmap is painted straight into its file a few rows at a time; the
+    // stream was checked in full by ReadSIF, so only a stream FromRLE would
+    // refuse stops it, and that before any file is made.
+    switch (cBitMap::SaveFromRLE(spare.Path, image.Width, image.Height, image.Mode, image.Data)) {
+    case cBitMap::StreamSave::Saved: break;
+    case cBitMap::StreamSave::Refused:
+        spare.Path.clear();
+        Refuse("The sheet image of this SIF file cannot be rebuilt:\n\n" + inputPath);
+        MsgBox("SIF import aborted.", MsgButtons::OK, MsgIcon::Critical, "Dangit...");
+        return ExitRefused;
+    case cBitMap::StreamSave::Failed: return ExitRefused;
+    }
     if (!WriteProject(outputPath)) return ExitRefused;
     std::error_code ec;
     std::filesystem::rename(spare.Path, sheetPath, ec);

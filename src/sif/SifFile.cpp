@@ -54,15 +54,43 @@ std::vector<uint8_t> BuildHead(const std::vector<ActionData>& actions, int32_t m
     return out;
 }
 
-// Head and stream of a file; the writer sends them out without joining them.
-void BuildParts(const std::vector<ActionData>& actions, const cBitMap& sheet, int32_t maskColor, uint8_t mode,
-                bool compressStructure, bool compressImage, std::vector<uint8_t>& head, std::vector<uint8_t>& stream) {
-    stream = sheet.ToRLE(mode);
+// Head and stream of a file from the sheet's image stream, which is coded in
+// place; the writer sends them out without joining them.
+void BuildParts(const std::vector<ActionData>& actions, int32_t width, int32_t height, int32_t maskColor,
+                uint8_t mode, bool compressStructure, bool compressImage, std::vector<uint8_t>& head,
+                std::vector<uint8_t>& stream) {
     if (compressImage) Huffman::Encode(stream);
     // Lengths are stored as i32 (length - 1).
     if (stream.size() > static_cast<size_t>(INT32_MAX)) throw std::length_error("image stream too long");
-    head = BuildHead(actions, maskColor, mode, compressStructure, compressImage, sheet.Width(), sheet.Height(),
-                     stream.size());
+    head = BuildHead(actions, maskColor, mode, compressStructure, compressImage, width, height, stream.size());
+}
+
+void ReportTooLarge(const std::string& fileName) {
+    // Only a sheet whose stream outgrows the format's 32-bit lengths (or memory) gets here.
+    MsgBox("The sheet is too large to be stored in a SIF file:\n\n" + fileName, MsgButtons::OK, MsgIcon::Critical,
+           "Whoops");
+}
+
+void ReportInvalidMode() {
+    MsgBox("Invalid bit depth mode specified.", MsgButtons::OK, MsgIcon::Critical, "Whoopsy!");
+}
+
+// The target is replaced only once the new file is complete.
+bool WriteParts(const std::string& fileName, const std::vector<uint8_t>& head, const std::vector<uint8_t>& stream) {
+    AtomicFile file(fileName);
+    std::string error;
+    bool ok = file.Open(error);
+    if (ok && !(file.Write(head.data(), head.size()) && file.Write(stream.data(), stream.size()))) {
+        error = "write error";
+        ok = false;
+    }
+    if (ok) ok = file.Commit(error);
+    if (!ok) {
+        file.Discard();
+        MsgBox("Could not write the file:\n\n" + fileName + "\n\n" + error, MsgButtons::OK, MsgIcon::Critical,
+               "Whoops");
+    }
+    return ok;
 }
 
 bool Fail(std::string& detail, const char* why) {
@@ -184,8 +212,9 @@ std::vector<uint8_t> BuildStructureBlock(const std::vector<ActionData>& Actions)
 
 std::vector<uint8_t> BuildSifBytes(const std::vector<ActionData>& Actions, const cBitMap& Sheet, int32_t MaskColor,
                                    uint8_t Mode, bool CompressStructure, bool CompressImage) {
-    std::vector<uint8_t> head, stream;
-    BuildParts(Actions, Sheet, MaskColor, Mode, CompressStructure, CompressImage, head, stream);
+    std::vector<uint8_t> head, stream = Sheet.ToRLE(Mode);
+    BuildParts(Actions, Sheet.Width(), Sheet.Height(), MaskColor, Mode, CompressStructure, CompressImage, head,
+               stream);
     head.insert(head.end(), stream.begin(), stream.end());
     return head;
 }
@@ -269,34 +298,40 @@ namespace SpriteProject {
 bool WriteSIF(const std::string& FileName, uint8_t Mode, uint8_t CompressStructure, uint8_t CompressImage) {
     // No stream exists for mode 3 either, so it is refused with the others.
     if (!IsSifMode(Mode)) {
-        MsgBox("Invalid bit depth mode specified.", MsgButtons::OK, MsgIcon::Critical, "Whoopsy!");
+        ReportInvalidMode();
         return false;
     }
     std::vector<uint8_t> head, stream;
     try {
-        BuildParts(Actions, Sheet, MaskColor, Mode, CompressStructure != 0, CompressImage != 0, head, stream);
+        stream = Sheet.ToRLE(Mode);
+        BuildParts(Actions, Sheet.Width(), Sheet.Height(), MaskColor, Mode, CompressStructure != 0,
+                   CompressImage != 0, head, stream);
     } catch (const std::exception&) {
-        // Only a sheet whose stream outgrows the format's 32-bit lengths (or memory) gets here.
-        MsgBox("The sheet is too large to be stored in a SIF file:\n\n" + FileName, MsgButtons::OK,
-               MsgIcon::Critical, "Whoops");
+        ReportTooLarge(FileName);
         return false;
     }
+    return WriteParts(FileName, head, stream);
+}
 
-    // The target is replaced only once the new file is complete.
-    AtomicFile file(FileName);
-    std::string error;
-    bool ok = file.Open(error);
-    if (ok && !(file.Write(head.data(), head.size()) && file.Write(stream.data(), stream.size()))) {
-        error = "write error";
-        ok = false;
+bool WriteSIFOfSheet(const std::string& FileName, const std::string& SheetPath, uint8_t Mode,
+                     uint8_t CompressStructure, uint8_t CompressImage, int32_t& Width, int32_t& Height) {
+    std::vector<uint8_t> head, stream;
+    try {
+        // The sheet is read through even for a mode that is refused, so that its
+        // own problems come first, as when it is loaded before the export.
+        if (!cBitMap::StreamOfFile(SheetPath, MaskColor, IsSifMode(Mode) ? Mode : 0, Width, Height, stream))
+            return false;
+        if (!IsSifMode(Mode)) {
+            ReportInvalidMode();
+            return false;
+        }
+        BuildParts(Actions, Width, Height, MaskColor, Mode, CompressStructure != 0, CompressImage != 0, head,
+                   stream);
+    } catch (const std::exception&) {
+        ReportTooLarge(FileName);
+        return false;
     }
-    if (ok) ok = file.Commit(error);
-    if (!ok) {
-        file.Discard();
-        MsgBox("Could not write the file:\n\n" + FileName + "\n\n" + error, MsgButtons::OK, MsgIcon::Critical,
-               "Whoops");
-    }
-    return ok;
+    return WriteParts(FileName, head, stream);
 }
 
 SifImage ReadSIF(const std::string& FileName) {

@@ -20,6 +20,13 @@ struct SifImage {
 // Reports an invalid mode or a write failure itself; returns true when written.
 bool WriteSIF(const std::string& FileName, uint8_t Mode, uint8_t CompressStructure, uint8_t CompressImage);
 
+// Writes Actions (with MaskColor) and the sheet file SheetPath byte for byte as
+// WriteSIF does once Sheet.LoadBMP(SheetPath, MaskColor) has loaded it, with
+// the same refusals in the same order, but without holding the sheet's pixels:
+// its rows are coded while they are read. Width and Height receive its size.
+bool WriteSIFOfSheet(const std::string& FileName, const std::string& SheetPath, uint8_t Mode,
+                     uint8_t CompressStructure, uint8_t CompressImage, int32_t& Width, int32_t& Height);
+
 // Reads a SIF file: fills Actions and MaskColor and returns the image stream.
 // Reports what is wrong and returns an all-zero SifImage when the file is refused.
 SifImage ReadSIF(const std::string& FileName);
