@@ -27,6 +27,18 @@ void ExpectFails(const Outcome& o, int status = 1, const std::string& err = "") 
     EXPECT_TRUE((err.empty() || o.Err == err) && o.Out.empty()) << o.Err << o.Out;
 }
 
+ProjectFileContents ProjectAt(const std::string& path) {
+    ProjectFileContents c;
+    std::string error;
+    EXPECT_TRUE(ParseProjectBytes(ReadFileBytes(path), c, error)) << error;
+    return c;
+}
+
+// The frames of the first direction of the first action.
+std::vector<FrameData> FramesAt(const std::string& path) {
+    return ProjectAt(path).Actions.at(0).Directions.at(0).Frames;
+}
+
 // A copy of the walker sample in a scratch folder.
 class Cli : public testing::Test {
 protected:
@@ -46,15 +58,11 @@ protected:
 
 } // namespace
 
-TEST(CliUsage, HelpExplainsEverythingAndBadCommandLinesExitTwoWithAHint) {
+TEST(CliUsage, HelpAndBadCommandLinesExitTwoWithAHint) {
     const Outcome help = Tool({"--help"});
-    EXPECT_EQ(help.Status, 0);
-    for (const char* word : {"export PROJECT.sip OUTPUT.sif", "import INPUT.sif OUTPUT.sip", "info FILE",
-                             "--mode bw|grey|16|24", "--no-compress-structure", "--no-compress-image",
-                             "--force", "Exit status"})
-        EXPECT_TRUE(Has(help.Out, word)) << word;
-    for (const Args& args : {Args{"-h"}, Args{"export", "--help"}})
-        EXPECT_EQ(Tool(args).Out + Tool(args).Err, help.Out + help.Err);
+    EXPECT_TRUE(help.Status == 0 && !help.Out.empty() && help.Err.empty());
+    for (const Args& args : {Args{"-h"}, Args{"export", "--help"}, Args{"new", "--help"}})
+        EXPECT_EQ(Tool(args).Out, help.Out);
 
     const Args e = {"export", "a.sip", "b.sif"};
     for (const Args& args :
@@ -81,8 +89,8 @@ TEST_F(Cli, ExportWritesEveryModeWithItsSynonymsAndCodingOptionsOrNothing) {
         const Args r(c.options.begin() + std::min<size_t>(2, c.options.size()), c.options.end());
         ASSERT_EQ(Tool(Args{"export", "--mode=" + std::to_string(c.mode), sip, dir / "b.sif"} + r).Status, 0);
         EXPECT_EQ(ReadFileBytes(dir / "a.sif"), ReadFileBytes(dir / "b.sif"));
-        EXPECT_EQ(Parsed(dir / "a.sif").Mode, c.mode);
-        EXPECT_EQ(Parsed(dir / "a.sif").Flags, c.flags);
+        const SifContents p = Parsed(dir / "a.sif");
+        EXPECT_TRUE(p.Mode == c.mode && p.Flags == c.flags) << int(p.Mode) << " " << int(p.Flags);
     }
 
     // Refusals write nothing and say why on one line.
@@ -182,48 +190,16 @@ TEST_F(Cli, RunsAsARealProcess) {
     EXPECT_EQ(WEXITSTATUS(std::system((cli + redirect).c_str())), 2);
 }
 
-namespace {
-
-ProjectFileContents ProjectAt(const std::string& path) {
-    ProjectFileContents c;
-    std::string error;
-    EXPECT_TRUE(ParseProjectBytes(ReadFileBytes(path), c, error)) << error;
-    return c;
-}
-
-} // namespace
-
-TEST(CliNew, HelpAndMalformedOptions) {
-    const Outcome help = Tool({"new", "--help"});
-    for (const char* word :
-         {"new SHEET.bmp OUTPUT.sip", "--grid WxH[+X+Y][,GAPXxGAPY]", "--skip-empty", "--detect",
-          "--merge-gap N", "--min-pixels N", "--trim", "--hotspot bottom|centre|topleft", "--delay MS",
-          "--mask RRGGBB", "--action NAME", "--direction NAME"})
-        EXPECT_TRUE(Has(help.Out, word)) << word;
+TEST(CliNew, MalformedOptionsExitTwo) {
     const Args n = {"new", "s.bmp", "o.sip"}, d = n + Args{"--detect"}, g = n + Args{"--grid", "8x8"};
-    for (const Args& args : {Args{"new", "s.bmp"},
-                             n,
-                             n + Args{"--detect", "--grid", "8x8"},
-                             d + Args{"x"},
-                             g + Args{"--merge-gap", "1"},
-                             g + Args{"--min-pixels", "1"},
-                             d + Args{"--skip-empty"},
-                             n + Args{"--grid", "0x8"},
-                             n + Args{"--grid", "8"},
-                             n + Args{"--grid", "8x8+1"},
-                             n + Args{"--grid", "8x8,2"},
-                             n + Args{"--grid", "8x8+1+1,2x"},
-                             n + Args{"--grid", "8x-8"},
-                             n + Args{"--grid", "40000x8"},
-                             n + Args{"--grid", "8x8 "},
-                             d + Args{"--merge-gap", "-1"},
-                             d + Args{"--min-pixels", "many"},
-                             d + Args{"--delay", "-1"},
-                             d + Args{"--delay", "32768"},
-                             d + Args{"--mask", "FF00F"},
-                             d + Args{"--mask", "GG00FF"},
-                             d + Args{"--hotspot", "middle"},
-                             d + Args{"--hotspot"}}) {
+    for (const Args& args :
+         {Args{"new", "s.bmp"}, n, n + Args{"--detect", "--grid", "8x8"}, d + Args{"x"}, g + Args{"--merge-gap", "1"},
+          g + Args{"--min-pixels", "1"}, d + Args{"--skip-empty"}, n + Args{"--grid", "0x8"}, n + Args{"--grid", "8"},
+          n + Args{"--grid", "8x8+1"}, n + Args{"--grid", "8x8,2"}, n + Args{"--grid", "8x8+1+1,2x"},
+          n + Args{"--grid", "8x-8"}, n + Args{"--grid", "40000x8"}, n + Args{"--grid", "8x8 "},
+          d + Args{"--merge-gap", "-1"}, d + Args{"--min-pixels", "many"}, d + Args{"--delay", "-1"},
+          d + Args{"--delay", "32768"}, d + Args{"--mask", "FF00F"}, d + Args{"--mask", "GG00FF"},
+          d + Args{"--hotspot", "middle"}, d + Args{"--hotspot"}}) {
         const Outcome o = Tool(args);
         ExpectFails(o, 2);
         EXPECT_TRUE(Has(o.Err, "--help")) << testing::PrintToString(args) << o.Err;
@@ -235,52 +211,40 @@ TEST_F(Cli, NewDetectsTheWalkersTwelveSpritesIntoAProjectThatOpensAndExports) {
                             "--direction", "All", "--delay", "80"});
     ASSERT_EQ(o.Status, 0) << o.Err;
     EXPECT_TRUE(o.Err.empty() && Has(o.Out, "12 frames") && Has(o.Out, "0x00FF00FF")) << o.Out;
-    const Outcome info = Tool({"info", dir / "found.sip"});
-    for (const char* line :
-         {"Sheet path:    walker.bmp\n", "  \"Walk\": 1 direction\n", "    \"All\": 12 frames\n"})
-        EXPECT_TRUE(Has(info.Out, line)) << line << info.Out;
+    EXPECT_TRUE(Has(Tool({"info", dir / "found.sip"}).Out,
+                    "Sheet path:    walker.bmp\nActions:       1\n  \"Walk\": 1 direction\n    \"All\": 12 frames\n"));
     ASSERT_EQ(Tool({"export", dir / "found.sip", dir / "found.sif"}).Status, 0);
-
     // Reading order: the eight walking figures, then the four idle ones, each
     // row left to right; hot spots in the middle of each box's bottom row.
-    const ProjectFileContents p = ProjectAt(dir / "found.sip");
-    EXPECT_EQ(p.MaskColor, 0x00FF00FF);
-    const std::vector<FrameData>& f = p.Actions.at(0).Directions.at(0).Frames;
+    const std::vector<FrameData> f = FramesAt(dir / "found.sip");
     ASSERT_EQ(f.size(), 12u);
-    for (size_t i = 0; i < f.size(); ++i) {
-        EXPECT_EQ(f[i].X / 32, static_cast<int>(i < 8 ? i : i - 8)) << i;
-        EXPECT_EQ(f[i].Y / 48, i < 8 ? 0 : 1) << i;
-        EXPECT_EQ(std::vector<int>({f[i].Delay, f[i].HotSpotX, f[i].HotSpotY}),
-                  std::vector<int>({80, (f[i].Width - 1) / 2, f[i].Height - 1}));
-    }
+    for (size_t i = 0; i < f.size(); ++i)
+        EXPECT_EQ(std::vector<int>({f[i].X / 32, f[i].Y / 48, f[i].Delay, f[i].HotSpotX, f[i].HotSpotY}),
+                  std::vector<int>({int(i % 8), int(i / 8), 80, (f[i].Width - 1) / 2, f[i].Height - 1}))
+            << i;
 }
 
 TEST_F(Cli, NewCutsAGridTrimsItAndKeepsTheSheetWhereItIs) {
     // From another folder the sheet is stored by its full path.
     TempDir out;
-    const Args grid = {"new",    dir / "walker.bmp", out / "grid.sip", "--grid", "32x48",
-                       "--trim", "--skip-empty",     "--mask",         "ff00ff"};
-    const Outcome o = Tool(grid);
+    const Outcome o = Tool({"new", dir / "walker.bmp", out / "grid.sip", "--grid", "32x48", "--trim", "--skip-empty",
+                            "--mask", "ff00ff"});
     ASSERT_EQ(o.Status, 0) << o.Err;
     EXPECT_TRUE(Has(Tool({"info", out / "grid.sip"}).Out, "Sheet path:    " + dir / "walker.bmp\n"));
     ASSERT_EQ(Tool({"export", out / "grid.sip", out / "grid.sif"}).Status, 0);
-    const std::vector<FrameData> f = ProjectAt(out / "grid.sip").Actions.at(0).Directions.at(0).Frames;
+    const std::vector<FrameData> f = FramesAt(out / "grid.sip");
     ASSERT_EQ(f.size(), 12u); // the four empty cells are left out
     for (size_t i = 0; i < f.size(); ++i) {
         // Trimmed, yet anchored where the whole cell's bottom centre lies.
-        const int cellX = 32 * static_cast<int>(i < 8 ? i : i - 8), cellY = i < 8 ? 0 : 48;
         EXPECT_TRUE(f[i].Width < 32 && f[i].Height < 48) << i;
         EXPECT_EQ(std::pair(f[i].X + f[i].HotSpotX, f[i].Y + f[i].HotSpotY),
-                  std::pair(cellX + 15, cellY + 47))
+                  std::pair(32 * int(i % 8) + 15, 48 * int(i / 8) + 47))
             << i;
     }
-
     // Offset and gap: 30 x 46 cells from (1, 1), 2 apart, as many as fit.
-    ASSERT_EQ(
-        Tool({"new", dir / "walker.bmp", dir / "cells.sip", "--grid=30x46+1+1,2x2", "--hotspot", "topleft"})
-            .Status,
-        0);
-    const std::vector<FrameData> c = ProjectAt(dir / "cells.sip").Actions.at(0).Directions.at(0).Frames;
+    const Args cells = {"new", dir / "walker.bmp", dir / "cells.sip", "--grid=30x46+1+1,2x2", "--hotspot", "topleft"};
+    ASSERT_EQ(Tool(cells).Status, 0);
+    const std::vector<FrameData> c = FramesAt(dir / "cells.sip");
     ASSERT_EQ(c.size(), 16u);
     EXPECT_EQ(std::vector<int>({c[1].X, c[1].Y, c[1].Width, c[1].Height, c[1].HotSpotX, c[8].Y, c[15].X}),
               std::vector<int>({33, 1, 30, 46, 0, 49, 225}));
@@ -293,7 +257,7 @@ TEST_F(Cli, NewFindsTheSpritesOfATransparentPngWhateverTheMaskColour) {
     WriteFileBytes(dir / "t.png", PngBuild::FromPicture(sheet, 0x123456));
     for (const Args& mask : {Args{}, Args{"--mask", "00ff00"}}) {
         ASSERT_EQ(Tool(Args{"new", dir / "t.png", dir / "t.sip", "--detect", "--force"} + mask).Status, 0);
-        EXPECT_EQ(ProjectAt(dir / "t.sip").Actions.at(0).Directions.at(0).Frames.size(), 2u) << mask.size();
+        EXPECT_EQ(FramesAt(dir / "t.sip").size(), 2u) << mask.size();
     }
 }
 
@@ -328,6 +292,6 @@ TEST_F(Cli, NewRefusesAndLeavesNoFile) {
     EXPECT_EQ(ReadFileBytes(sip), ReadFileBytes(std::string(CELWRIGHT_EXAMPLES) + "/walker.sip"));
     // One sprite filling the sheet but for its corner, and --force replaces.
     ASSERT_EQ(Tool({"new", "--detect", dir / "full.bmp", sip, "--force"}).Status, 0);
-    const FrameData f = ProjectAt(sip).Actions.at(0).Directions.at(0).Frames.at(0);
+    const FrameData f = FramesAt(sip).at(0);
     EXPECT_EQ(std::vector<int>({f.X, f.Y, f.Width, f.Height}), std::vector<int>({0, 0, 200, 200}));
 }

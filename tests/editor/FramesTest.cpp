@@ -69,12 +69,7 @@ protected:
     std::string Count() { return W().FramesWindow->lblCount->text().toStdString(); }
 };
 
-TEST_F(FramesTest, TheMenuComesAfterEditAndItsKeysStayTheMenusInTheLists) {
-    QStringList bar;
-    for (QAction* a : W().menuBar()->actions()) bar << a->text();
-    EXPECT_EQ(bar, QStringList({"File", "Edit", "Frames"}));
-    EXPECT_EQ(W().mnuFitFrame->shortcut(), QKeySequence("Ctrl+D"));
-    EXPECT_EQ(W().mnuTrimFrames->shortcut(), QKeySequence("Ctrl+T"));
+TEST_F(FramesTest, TheKeysStayTheMenusInTheLists) {
     W().lstAction->lineEdit()->setFocus();
     for (Qt::Key key : {Qt::Key_D, Qt::Key_T}) {
         QKeyEvent over(QEvent::ShortcutOverride, key, Qt::ControlModifier);
@@ -82,10 +77,6 @@ TEST_F(FramesTest, TheMenuComesAfterEditAndItsKeysStayTheMenusInTheLists) {
         QApplication::sendEvent(W().lstAction->lineEdit(), &over);
         EXPECT_FALSE(over.isAccepted()) << key;
     }
-    // Without a current direction the windows do not open.
-    SP::CurDirection = -1;
-    EXPECT_EQ(Open(W().mnuAddSprites), nullptr);
-    EXPECT_EQ(Open(W().mnuAddGrid), nullptr);
 }
 
 TEST_F(FramesTest, SpritesWindowCountsAndPreviewsLiveThenAddsInOneStep) {
@@ -93,9 +84,8 @@ TEST_F(FramesTest, SpritesWindowCountsAndPreviewsLiveThenAddsInOneStep) {
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(d->isVisible() && d->windowModality() == Qt::WindowModal && messages.Shown.empty());
     EXPECT_EQ(Open(W().mnuAddGrid), d); // one at a time
-    EXPECT_EQ(Count(), "30 frames will be added");
-    const SpriteRect b = Body(2, 1);
-    for (QPoint p : {QPoint(b.X, b.Y), QPoint(b.X + b.Width, b.Y + b.Height)}) EXPECT_EQ(Overview(p.x(), p.y()), 0xFFFFFF);
+    const SpriteRect b = Body(2, 1);    // its box drawn on the overview round the sprite
+    EXPECT_TRUE(Overview(b.X, b.Y) == 0xFFFFFF && Overview(b.X + b.Width, b.Y + b.Height) == 0xFFFFFF);
     EXPECT_EQ(Overview(b.X + 1, b.Y + 1), Ink);
 
     struct Case { int gap, min; FramesArea area; const char* count; };
@@ -105,8 +95,7 @@ TEST_F(FramesTest, SpritesWindowCountsAndPreviewsLiveThenAddsInOneStep) {
                           Case{2, 4, FramesArea::ZoomView, "11 frames will be added"}, // 128 x 128 from the corner
                           Case{2, 4, FramesArea::CurrentFrame, "The current frame has no rectangle on the sheet."},
                           Case{2, 4, FramesArea::WholeSheet, "30 frames will be added"}}) {
-        d->spnMergeGap->setValue(c.gap), d->spnMinSize->setValue(c.min);
-        d->cboArea->setCurrentIndex(static_cast<int>(c.area));
+        d->spnMergeGap->setValue(c.gap), d->spnMinSize->setValue(c.min), d->cboArea->setCurrentIndex(int(c.area));
         EXPECT_EQ(Count(), c.count) << c.gap << " " << c.min;
         EXPECT_EQ(d->cmdAdd->isEnabled(), Count().find(" will be added") != std::string::npos && c.min < 1000);
     }
@@ -116,8 +105,7 @@ TEST_F(FramesTest, SpritesWindowCountsAndPreviewsLiveThenAddsInOneStep) {
     std::vector<FrameData> want; // the placeholder frame is replaced
     for (const SpriteRect& r : Bodies()) want.push_back(MakeFrame(r, HotSpotRule::Centre, 7));
     EXPECT_EQ(Frames(), want);
-    EXPECT_EQ(W().ThumbCount(), 30);
-    EXPECT_TRUE(W().FramesWindow.isNull());
+    EXPECT_TRUE(W().ThumbCount() == 30 && W().FramesWindow.isNull());
     EXPECT_EQ(Overview(b.X + b.Width, b.Y + b.Height), 0); // the boxes went with the window
     EXPECT_EQ(W().mnuUndo->text(), "Undo Add Frames");
     W().mnuUndo->trigger();
@@ -127,14 +115,13 @@ TEST_F(FramesTest, SpritesWindowCountsAndPreviewsLiveThenAddsInOneStep) {
 TEST_F(FramesTest, GridWindowCellsSkipAndTrimKeepingEachCellsAnchor) {
     FramesDialog* d = Open(W().mnuAddGrid);
     ASSERT_NE(d, nullptr);
-    EXPECT_EQ(QPoint(d->spnCellWidth->value(), d->spnCellHeight->value()), QPoint(32, 32)); // no current frame
-    d->spnCellHeight->setValue(48);
+    d->spnCellHeight->setValue(48); // the width stays 32 without a current frame
     EXPECT_EQ(Count(), "30 frames will be added");
     d->chkSkipEmpty->setChecked(false);
     EXPECT_EQ(Count(), "32 frames will be added");
-    // Columns and rows; then a margin and a gap with as many columns as fit in one row.
     d->spnColumns->setValue(3), d->spnRows->setValue(2);
     EXPECT_EQ(Count(), "6 frames will be added");
+    // A margin and a gap with as many columns as fit in one row.
     d->spnOffsetX->setValue(8), d->spnGapX->setValue(4), d->spnColumns->setValue(0), d->spnRows->setValue(1);
     EXPECT_EQ(Count(), "7 frames will be added"); // at 8, 44, ... 224
     for (QSpinBox* s : {d->spnOffsetX, d->spnGapX, d->spnRows}) s->setValue(0);
@@ -158,11 +145,9 @@ TEST_F(FramesTest, GridWindowCellsSkipAndTrimKeepingEachCellsAnchor) {
     d = Open(W().mnuAddGrid);
     EXPECT_EQ(QPoint(d->spnCellWidth->value(), d->spnCellHeight->value()), QPoint(6, 41));
     d->cboArea->setCurrentIndex(static_cast<int>(FramesArea::CurrentFrame));
-    EXPECT_EQ(Count(), "1 frame will be added");
-    EXPECT_EQ(Overview(10, 3), 0xFFFFFF); // its box in place of the frame box
+    EXPECT_TRUE(Count() == "1 frame will be added" && Overview(10, 3) == 0xFFFFFF); // its box over the frame box
     QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
-    EXPECT_EQ(Frames().size(), bodies.size());
-    EXPECT_EQ(Overview(10, 3), 255); // and the frame box back
+    EXPECT_TRUE(Frames().size() == bodies.size() && Overview(10, 3) == 255); // and the frame box back
 }
 
 TEST_F(FramesTest, AMaskColorMissingFromTheBorderIsQuestionedFirst) {
@@ -170,8 +155,7 @@ TEST_F(FramesTest, AMaskColorMissingFromTheBorderIsQuestionedFirst) {
         SP::MaskColor = 0, Load(Cells(Magenta)), messages.Shown.clear(), messages.Answers = {answer};
         FramesDialog* d = Open(W().mnuAddSprites);
         ASSERT_EQ(messages.Shown.size(), 1u);
-        EXPECT_EQ(messages.Shown[0].Title, "Ahem...");
-        EXPECT_EQ(messages.Shown[0].Buttons, MsgButtons::YesNo);
+        EXPECT_TRUE(messages.Shown[0].Title == "Ahem..." && messages.Shown[0].Buttons == MsgButtons::YesNo);
         const bool yes = answer == MsgAnswer::Yes;
         EXPECT_EQ(SP::MaskColor, yes ? Magenta : 0);
         EXPECT_EQ(Count(), yes ? "30 frames will be added" : "1 frame will be added");
@@ -180,14 +164,15 @@ TEST_F(FramesTest, AMaskColorMissingFromTheBorderIsQuestionedFirst) {
     }
 }
 
-TEST_F(FramesTest, AddingPastTheDirectionLimitIsRefusedWhole) {
+TEST_F(FramesTest, AddingPastTheDirectionLimitOrWithoutADirectionIsRefused) {
+    SP::CurDirection = -1;
+    EXPECT_TRUE(Open(W().mnuAddSprites) == nullptr && Open(W().mnuAddGrid) == nullptr);
     Frames().assign(32760, FrameData{1, 1, 1, 1, {0, 0}, 1, 0, 0});
     SP::Actions[0].Directions[0].FrameUBound = 32759;
     W().lstDirection_Click(0), WaitForRebuild();
     QTest::mouseClick(Open(W().mnuAddSprites)->cmdAdd, Qt::LeftButton);
     EXPECT_EQ(messages.Texts(), Strings{"A direction holds at most 32,768 frames; this one would hold 32790."});
-    EXPECT_EQ(Frames().size(), 32760u);
-    EXPECT_EQ(W().mnuUndo->text(), "Undo Add Action");
+    EXPECT_TRUE(Frames().size() == 32760u && W().mnuUndo->text() == "Undo Add Action");
 }
 
 TEST_F(FramesTest, FitTakesTheSpriteAtOrNearThePointerAndKeepsTheHotSpotPixel) {
@@ -195,30 +180,27 @@ TEST_F(FramesTest, FitTakesTheSpriteAtOrNearThePointerAndKeepsTheHotSpotPixel) {
     Key(Qt::Key_D);       // no pointer move yet: nothing
     EXPECT_EQ(Frames()[0], FrameData{});
     const SpriteRect b10 = Body(1, 0), b21 = Body(2, 1);
-    struct Case { QPoint at; SpriteRect want; QPoint hot; };
-    const QPoint firstHot(b10.X + (b10.Width - 1) / 2, b10.Y + b10.Height - 1); // bottom centre, as it had none
-    for (const Case& c : {Case{{b10.X + 2, b10.Y + 5}, b10, firstHot},              // on the sprite
-                          Case{{b21.X - 5, b21.Y + 3}, b21, firstHot},              // 5 pixels left of one
-                          Case{{Body(4, 0).X + 22, 20}, b21, firstHot},             // 9 or more from any
-                          Case{{12, 3}, FirstWithHat, firstHot}}) {                 // the hat joins its figure
+    struct Case { QPoint at; SpriteRect want; };
+    const QPoint hot(b10.X + (b10.Width - 1) / 2, b10.Y + b10.Height - 1); // bottom centre, as it had none
+    for (const Case& c : {Case{{b10.X + 2, b10.Y + 5}, b10},               // on the sprite
+                          Case{{b21.X - 5, b21.Y + 3}, b21},               // 5 pixels left of one
+                          Case{{Body(4, 0).X + 22, 20}, b21},              // 9 or more from any
+                          Case{{12, 3}, FirstWithHat}}) {                  // the hat joins its figure
         PointAt(c.at.x(), c.at.y()), Key(Qt::Key_D);
         EXPECT_EQ(RectOf(Frames()[0]), c.want) << c.at.x() << "," << c.at.y();
-        EXPECT_EQ(HotPixel(Frames()[0]), c.hot);
+        EXPECT_EQ(HotPixel(Frames()[0]), hot);
     }
-    EXPECT_EQ(Overview(10, 3), 255);
-    EXPECT_EQ(W().ThumbWidget(0)->LocText(), "(10,3)");
+    EXPECT_TRUE(Overview(10, 3) == 255 && W().ThumbWidget(0)->LocText() == "(10,3)");
 
     // A fit ends marking: what marking made and the fit are a step each.
     SendMouse(W().Picture1, QEvent::MouseButtonPress, {41, 41}, Qt::LeftButton, Qt::LeftButton);
     PointAt(b10.X + 1, b10.Y + 1), Key(Qt::Key_D);
-    EXPECT_FALSE(W().Marking);
-    EXPECT_EQ(RectOf(Frames()[0]), b10);
+    EXPECT_TRUE(!W().Marking && RectOf(Frames()[0]) == b10);
     EXPECT_EQ(W().mnuUndo->text(), "Undo Fit Frame to Sprite");
     W().mnuUndo->trigger();
     EXPECT_EQ(W().mnuUndo->text(), "Undo Mark Frame");
-}
 
-TEST_F(FramesTest, FitFollowsASpriteFarBeyondThePointersSurroundings) {
+    // A sprite reaching far beyond the pointer's surroundings is followed to its ends.
     TestPicture p = MakePicture(640, 200);
     for (int x = 20; x < 620; ++x)
         for (int y = 100; y < 105; ++y) p.At(x, y) = Ink;
@@ -234,14 +216,12 @@ TEST_F(FramesTest, TrimShrinksTheHighlightedFramesOrElseTheCurrentOne) {
     QTest::mouseClick(d->cmdAdd, Qt::LeftButton); // 32 whole cells, 8 per row
     Frames()[1].HotSpotX = 3, Frames()[1].HotSpotY = -2;
     const std::vector<FrameData> cells = Frames();
-    ClickThumbOf(W(), 1), ClickThumbOf(W(), 3, Qt::ShiftModifier);
-    Key(Qt::Key_T);
+    ClickThumbOf(W(), 1), ClickThumbOf(W(), 3, Qt::ShiftModifier), Key(Qt::Key_T);
     for (int i : {1, 2, 3}) {
         EXPECT_EQ(RectOf(Frames()[i]), Body(i, 0)) << i;
         EXPECT_EQ(HotPixel(Frames()[i]), HotPixel(cells[i])) << i;
     }
-    EXPECT_EQ(Frames()[0], cells[0]);
-    EXPECT_EQ(W().mnuUndo->text(), "Undo Trim Frames");
+    EXPECT_TRUE(Frames()[0] == cells[0] && W().mnuUndo->text() == "Undo Trim Frames");
 
     // Nothing highlighted: the current frame; an empty cell stays whole.
     W().SetThumbHighlights(0, 31, 0);

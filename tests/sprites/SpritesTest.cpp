@@ -30,13 +30,12 @@ struct Drawn {
         for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x) {
                 const char c = Art[y][x];
-                const auto color = static_cast<uint32_t>(c == '.'   ? Magenta
-                                                         : c == 'm' ? Magenta ^ 0x010000
-                                                                    : 0x00103070 + c * 0x010203);
+                const uint32_t color = c == '.'   ? Magenta
+                                       : c == 'm' ? Magenta ^ 0x010000
+                                                  : 0x00103070 + c * 0x010203;
                 uint8_t* p = Bytes.data() + static_cast<size_t>(h - 1 - y) * stride + 3 * x;
-                p[0] = static_cast<uint8_t>(color >> 16);
-                p[1] = static_cast<uint8_t>(color >> 8);
-                p[2] = static_cast<uint8_t>(color);
+                for (int k = 0; k < 3; ++k)
+                    p[k] = static_cast<uint8_t>(color >> (16 - 8 * k));
             }
         View = SheetPixels(Bytes.data(), w, h, stride);
     }
@@ -63,63 +62,54 @@ Rects Sorted(Rects r) {
     return r;
 }
 
-// The obvious way, for comparison: flood fill, merge pairs until none is
-// close, drop the small ones. Sorted, not in reading order.
+// The obvious way, for comparison, sorted rather than in reading order: every
+// sprite pixel a box of its own, boxes at most gap apart merged until none are
+// (touching pixels are 0 apart, so this also forms the groups), small ones dropped.
 Rects Reference(const Drawn& d, int gap, int64_t minPixels) {
-    const int w = d.View.Width, h = d.View.Height;
     struct B {
         int x0, y0, x1, y1;
         int64_t n;
     };
     std::vector<B> boxes;
-    std::vector<uint8_t> seen(static_cast<size_t>(w) * h, 0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            if (d.Art[y][x] == '.' || seen[y * w + x]) continue;
-            B b{x, y, x, y, 0};
-            std::vector<std::pair<int, int>> stack{{x, y}};
-            seen[y * w + x] = 1;
-            while (!stack.empty()) {
-                auto [px, py] = stack.back();
-                stack.pop_back();
-                b = {std::min(b.x0, px), std::min(b.y0, py), std::max(b.x1, px), std::max(b.y1, py), b.n + 1};
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx) {
-                        const int nx = px + dx, ny = py + dy;
-                        if (nx < 0 || ny < 0 || nx >= w || ny >= h || d.Art[ny][nx] == '.' ||
-                            seen[ny * w + nx])
-                            continue;
-                        seen[ny * w + nx] = 1;
-                        stack.push_back({nx, ny});
-                    }
-            }
-            boxes.push_back(b);
-        }
+    for (int y = 0; y < d.View.Height; ++y)
+        for (int x = 0; x < d.View.Width; ++x)
+            if (d.Art[y][x] != '.') boxes.push_back({x, y, x, y, 1});
     for (bool again = true; again;) {
         again = false;
-        for (size_t i = 0; i < boxes.size() && !again; ++i)
-            for (size_t j = i + 1; j < boxes.size() && !again; ++j) {
-                B& a = boxes[i];
-                const B& b = boxes[j];
-                const int dx = std::max({b.x0 - a.x1 - 1, a.x0 - b.x1 - 1, 0});
-                const int dy = std::max({b.y0 - a.y1 - 1, a.y0 - b.y1 - 1, 0});
-                if (std::max(dx, dy) > gap) continue;
+        for (size_t i = 0; i < boxes.size(); ++i)
+            for (size_t j = boxes.size() - 1; j > i; --j) {
+                B &a = boxes[i], b = boxes[j];
+                if (std::max({b.x0 - a.x1, a.x0 - b.x1, b.y0 - a.y1, a.y0 - b.y1}) - 1 > gap) continue;
                 a = {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1),
                      a.n + b.n};
                 boxes.erase(boxes.begin() + static_cast<std::ptrdiff_t>(j));
                 again = true;
             }
     }
-    std::erase_if(boxes, [&](const B& b) { return b.n < minPixels; });
     Rects out;
     for (const B& b : boxes)
-        out.push_back({b.x0, b.y0, b.x1 - b.x0 + 1, b.y1 - b.y0 + 1});
+        if (b.n >= minPixels) out.push_back({b.x0, b.y0, b.x1 - b.x0 + 1, b.y1 - b.y0 + 1});
     return Sorted(out);
+}
+
+// Found on the whole sheet, checked against the obvious way; in reading order.
+Rects Found(const Drawn& d, int gap, int64_t minPixels) {
+    const SpriteRects found = FindSprites(d.View, Magenta, d.All(), gap, minPixels);
+    EXPECT_TRUE(found.Error.empty()) << found.Error;
+    EXPECT_EQ(Sorted(found.Rects), Reference(d, gap, minPixels));
+    return found.Rects;
+}
+
+SpriteRect RectOf(const FrameData& f) {
+    return {f.X, f.Y, f.Width, f.Height};
 }
 
 } // namespace
 
 TEST(FindSprites, DrawnSheets) {
+    const std::vector<std::string> hat = {"..#.....", "........", "........", ".###....", ".###...."};
+    // Sprites on every edge of an odd width, in rows of those that overlap vertically, each left to right.
+    const std::vector<std::string> rows = {".....##", "##...##", "##.....", ".......", "#..#..#"};
     const struct {
         const char* what;
         std::vector<std::string> art;
@@ -127,66 +117,33 @@ TEST(FindSprites, DrawnSheets) {
         int64_t minPixels;
         Rects expected;
     } cases[] = {
-        {"touching only at a corner", {"##......", "##......", "..##....", "..##...."}, 0, 1, {{0, 0, 4, 4}}},
-        {"two arms joined further down", {"#.....#.", "#.....#.", "#######."}, 0, 1, {{0, 0, 7, 3}}},
-        {"one stem splitting in two", {"...#....", "..#.#...", ".#...#..", "#.....#."}, 0, 1, {{0, 0, 7, 4}}},
-        {"apart by one column, no gap allowed", {"##.##...", "##.##..."}, 0, 1, {{0, 0, 2, 2}, {3, 0, 2, 2}}},
-        {"a hat within the gap",
-         {"..#.....", "........", "........", ".###....", ".###...."},
-         2,
-         1,
-         {{1, 0, 3, 5}}},
-        {"a hat just beyond the gap",
-         {"..#.....", "........", "........", ".###....", ".###...."},
-         1,
-         1,
-         {{2, 0, 1, 1}, {1, 3, 3, 2}}},
-        {"a lone speck under the minimum goes, a hat of one pixel stays",
-         {"..#......#", "..........", ".###......", ".###......"},
-         1,
-         4,
-         {{1, 0, 3, 4}}},
-        {"sprites on every edge of an odd-width sheet",
-         {"#........#.......##", "...................", "...................", "#.................#"},
-         0,
-         1,
-         {{0, 0, 1, 1}, {9, 0, 1, 1}, {17, 0, 2, 1}, {0, 3, 1, 1}, {18, 3, 1, 1}}},
-        {"a ring with a hole of mask colour",
-         {".........", ".#####...", ".#...#...", ".#...#...", ".#####..."},
-         0,
-         1,
-         {{1, 1, 5, 4}}},
-        {"a colour one bit from the mask is a sprite", {"........m..........."}, 0, 1, {{8, 0, 1, 1}}},
-        {"one sprite filling the sheet", {"#########ab", "cdefghijklm"}, 0, 1, {{0, 0, 11, 2}}},
+        {"corner to corner", {"##......", "##......", "..##....", "..##...."}, 0, 1, {{0, 0, 4, 4}}},
+        {"arms joined below", {"#.....#.", "#.....#.", "#######."}, 0, 1, {{0, 0, 7, 3}}},
+        {"a stem splitting", {"...#....", "..#.#...", ".#...#..", "#.....#."}, 0, 1, {{0, 0, 7, 4}}},
+        {"a hat within the gap", hat, 2, 1, {{1, 0, 3, 5}}},
+        {"a hat beyond the gap", hat, 1, 1, {{2, 0, 1, 1}, {1, 3, 3, 2}}},
+        {"speck goes, hat stays", {"..#...#", ".......", ".###...", ".###..."}, 1, 4, {{1, 0, 3, 4}}},
+        {"speck in a ring", {"#####", "#...#", "#.#.#", "#...#", "#####"}, 0, 1, {{0, 0, 5, 5}}},
+        {"one bit off the mask", {"........m..........."}, 0, 1, {{8, 0, 1, 1}}},
+        {"filling the sheet", {"#########ab", "cdefghijklm"}, 0, 1, {{0, 0, 11, 2}}},
         {"no sprite", {"...........", "..........."}, 5, 1, {}},
-        {"rows by vertical overlap, each left to right",
-         {"..........##..", "##........##..", "##............", "..............", "....##........"},
-         0,
-         1,
-         {{0, 1, 2, 2}, {10, 0, 2, 2}, {4, 4, 2, 1}}},
+        {"rows, edges", rows, 0, 1, {{0, 1, 2, 2}, {5, 0, 2, 2}, {0, 4, 1, 1}, {3, 4, 1, 1}, {6, 4, 1, 1}}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         const Drawn d(c.art);
-        const SpriteRects found = FindSprites(d.View, Magenta, d.All(), c.gap, c.minPixels);
-        EXPECT_TRUE(found.Error.empty()) << c.what;
-        EXPECT_EQ(found.Rects, c.expected) << c.what;
-        EXPECT_EQ(Sorted(found.Rects), Reference(d, c.gap, c.minPixels)) << c.what;
+        EXPECT_EQ(Found(d, c.gap, c.minPixels), c.expected);
     }
 }
 
-TEST(FindSprites, MergesUntilStableEvenWhenAGrownSpriteReachesAnEarlierOne) {
+TEST(FindSprites, MergesUntilStableLikeTheObviousWay) {
     // The tall box and the bar join first; only the joined box reaches the
     // small one at the top left, which the sweep has long passed by then.
-    const Drawn d = Boxes(24, 22, {{0, 0, 2, 2}, {20, 0, 2, 21}, {3, 20, 16, 2}});
-    EXPECT_EQ(FindSprites(d.View, Magenta, d.All(), 1, 1).Rects, (Rects{{0, 0, 22, 22}}));
-    // A chain: each box near only the next.
+    const Drawn late = Boxes(24, 22, {{0, 0, 2, 2}, {20, 0, 2, 21}, {3, 20, 16, 2}});
+    EXPECT_EQ(Found(late, 1, 1), (Rects{{0, 0, 22, 22}}));
     const Drawn chain =
         Boxes(40, 4, {{0, 0, 3, 3}, {6, 1, 3, 3}, {12, 0, 3, 3}, {18, 1, 3, 3}, {30, 0, 3, 3}});
-    EXPECT_EQ(FindSprites(chain.View, Magenta, chain.All(), 3, 1).Rects,
-              (Rects{{0, 0, 21, 4}, {30, 0, 3, 3}}));
-}
-
-TEST(FindSprites, AgreesWithFloodFillOnRandomSheets) {
+    EXPECT_EQ(Found(chain, 3, 1), (Rects{{0, 0, 21, 4}, {30, 0, 3, 3}})); // each box near only the next
     std::mt19937 rng(11);
     for (int round = 0; round < 60; ++round) {
         const int w = 1 + static_cast<int>(rng() % 70), h = 1 + static_cast<int>(rng() % 40);
@@ -197,61 +154,47 @@ TEST(FindSprites, AgreesWithFloodFillOnRandomSheets) {
                 if (rng() % 100 < density) c = "#ab"[rng() % 3];
         const Drawn d(art);
         const int gap = static_cast<int>(rng() % 4);
-        const int64_t minPixels = rng() % 6;
-        EXPECT_EQ(Sorted(FindSprites(d.View, Magenta, d.All(), gap, minPixels).Rects),
-                  Reference(d, gap, minPixels))
-            << "round " << round;
+        SCOPED_TRACE(round);
+        Found(d, gap, rng() % 6);
     }
 }
 
-TEST(FindSprites, SearchesOnlyTheAreaClippedToTheSheet) {
+TEST(FindSprites, SearchesOnlyTheAreaClippedToTheSheetAndRefusesNoise) {
     const Drawn d = Boxes(20, 10, {{1, 1, 4, 4}, {12, 2, 6, 6}});
     const struct {
         SpriteRect area;
         Rects expected;
-    } cases[] = {
-        {{-5, -5, 100, 100}, {{1, 1, 4, 4}, {12, 2, 6, 6}}},
-        {{3, 0, 11, 5}, {{3, 1, 2, 4}, {12, 2, 2, 3}}}, // both cut by the area
-        {{6, 0, 5, 10}, {}},
-        {{20, 0, 5, 5}, {}},
-        {{0, 0, 0, 10}, {}},
-    };
+    } cases[] = {{{-5, -5, 100, 100}, {{1, 1, 4, 4}, {12, 2, 6, 6}}},
+                 {{3, 0, 11, 5}, {{3, 1, 2, 4}, {12, 2, 2, 3}}},
+                 {{6, 0, 5, 10}, {}},
+                 {{20, 0, 5, 5}, {}},
+                 {{0, 0, 0, 10}, {}}};
     for (const auto& c : cases)
         EXPECT_EQ(FindSprites(d.View, Magenta, c.area, 0, 1).Rects, c.expected);
     // No pixels at all, or a stride too short for the width: nothing, no read.
     EXPECT_TRUE(FindSprites(SheetPixels(), Magenta, {0, 0, 9, 9}, 0, 1).Rects.empty());
     EXPECT_TRUE(FindSprites(SheetPixels(d.Bytes.data(), 20, 10, 59), Magenta, d.All(), 0, 1).Rects.empty());
     EXPECT_TRUE(FindSprites(cBitMap(), Magenta, {0, 0, 9, 9}, 0, 1).Rects.empty());
-}
-
-TEST(FindSprites, RefusesNoiseBeyondTheGroupLimit) {
-    // Isolated pixels on every other column of every other row.
-    const int side = 2050;
-    std::vector<std::string> art(side, std::string(side, '.'));
-    for (int y = 0; y < side; y += 2)
-        for (int x = 0; x < side; x += 2)
+    // Isolated pixels on every other column of every other row pass the group limit.
+    std::vector<std::string> art(2050, std::string(2050, '.'));
+    for (size_t y = 0; y < art.size(); y += 2)
+        for (size_t x = 0; x < art.size(); x += 2)
             art[y][x] = '#';
-    const Drawn d(art);
-    const SpriteRects found = FindSprites(d.View, Magenta, d.All(), 0, 1);
-    EXPECT_TRUE(found.Rects.empty());
-    EXPECT_NE(found.Error.find("mask colour"), std::string::npos) << found.Error;
+    const Drawn noise(art);
+    const SpriteRects found = FindSprites(noise.View, Magenta, noise.All(), 0, 1);
+    EXPECT_TRUE(found.Rects.empty() && found.Error.find("mask colour") != std::string::npos) << found.Error;
 }
 
 TEST(SpritesTrimRect, SmallestRectangleHoldingTheSpritePixels) {
     const Drawn d({"...................", "....#..............", "..........a........", "...................",
                    "..#...............#"});
+    // Clipped to the sheet first; only mask colour; the last pixel of the buffer; nothing of the sheet.
     const struct {
         SpriteRect rect;
         SpriteRect expected;
-    } cases[] = {
-        {d.All(), {2, 1, 17, 4}},
-        {{3, 0, 10, 3}, {4, 1, 7, 2}},
-        {{-4, -4, 9, 9}, {2, 1, 3, 4}}, // clipped to the sheet first
-        {{11, 0, 8, 4}, {}},            // only mask colour
-        {{18, 4, 5, 5}, {18, 4, 1, 1}}, // the last pixel of the buffer
-        {{0, 0, 0, 5}, {}},
-        {{30, 0, 5, 5}, {}},
-    };
+    } cases[] = {{d.All(), {2, 1, 17, 4}}, {{3, 0, 10, 3}, {4, 1, 7, 2}},  {{-4, -4, 9, 9}, {2, 1, 3, 4}},
+                 {{11, 0, 8, 4}, {}},      {{18, 4, 5, 5}, {18, 4, 1, 1}}, {{0, 0, 0, 5}, {}},
+                 {{30, 0, 5, 5}, {}}};
     for (const auto& c : cases)
         EXPECT_EQ(TrimRect(d.View, Magenta, c.rect), c.expected);
 }
@@ -259,34 +202,28 @@ TEST(SpritesTrimRect, SmallestRectangleHoldingTheSpritePixels) {
 TEST(SpritesGridCells, OffsetGapCountsAndEmptyCells) {
     // 3 x 2 cells of 4 x 3 with a gap of 1 x 2 after an offset of 2 x 1; a sprite
     // pixel in cells 0, 2 and 4 only.
-    std::vector<std::string> art(10, std::string(17, '.'));
-    art[1][2] = art[2][13] = art[7][8] = '#';
-    const Drawn d(art);
+    const Drawn d = Boxes(17, 10, {{2, 1, 1, 1}, {13, 2, 1, 1}, {8, 7, 1, 1}});
     const auto cell = [](int c, int r) { return SpriteRect{2 + 5 * c, 1 + 5 * r, 4, 3}; };
     const Rects all = {cell(0, 0), cell(1, 0), cell(2, 0), cell(0, 1), cell(1, 1), cell(2, 1)};
     const struct {
         GridSpec grid;
         bool skip;
         Rects expected;
-    } cases[] = {
-        {{4, 3, 2, 1, 1, 2, 0, 0}, false, all},
-        {{4, 3, 2, 1, 1, 2, 3, 2}, false, all},
-        {{4, 3, 2, 1, 1, 2, 2, 1}, false, {cell(0, 0), cell(1, 0)}},
-        {{4, 3, 2, 1, 1, 2, 0, 0}, true, {cell(0, 0), cell(2, 0), cell(1, 1)}},
-        {{17, 10, 0, 0, 0, 0, 0, 0}, false, {{0, 0, 17, 10}}},
-        {{1, 1, 16, 9, 0, 0, 0, 0}, false, {{16, 9, 1, 1}}},
-    };
+    } cases[] = {{{4, 3, 2, 1, 1, 2, 0, 0}, false, all},
+                 {{4, 3, 2, 1, 1, 2, 3, 2}, false, all},
+                 {{4, 3, 2, 1, 1, 2, 2, 1}, false, {cell(0, 0), cell(1, 0)}},
+                 {{4, 3, 2, 1, 1, 2, 0, 0}, true, {cell(0, 0), cell(2, 0), cell(1, 1)}},
+                 {{17, 10, 0, 0, 0, 0, 0, 0}, false, {{0, 0, 17, 10}}},
+                 {{1, 1, 16, 9, 0, 0, 0, 0}, false, {{16, 9, 1, 1}}}};
     for (const auto& c : cases) {
         const SpriteRects got = GridCells(d.View, Magenta, c.grid, c.skip);
         EXPECT_TRUE(got.Error.empty()) << got.Error;
         EXPECT_EQ(got.Rects, c.expected);
     }
-    const GridSpec refused[] = {
-        {0, 3, 0, 0, 0, 0, 0, 0},  {4, 3, -1, 0, 0, 0, 0, 0},
-        {4, 3, 0, 0, 0, -2, 0, 0}, {4, 3, 2, 1, 1, 2, 4, 0},
-        {4, 3, 2, 1, 1, 2, 0, 3},  {18, 3, 0, 0, 0, 0, 0, 0},
-        {4, 3, 14, 0, 0, 0, 0, 0}, {1, 1, 0, 0, 0, 0, 1 << 11, 1 << 10},
-    };
+    const GridSpec refused[] = {{0, 3, 0, 0, 0, 0, 0, 0},  {4, 3, -1, 0, 0, 0, 0, 0},
+                                {4, 3, 0, 0, 0, -2, 0, 0}, {4, 3, 2, 1, 1, 2, 4, 0},
+                                {4, 3, 2, 1, 1, 2, 0, 3},  {18, 3, 0, 0, 0, 0, 0, 0},
+                                {4, 3, 14, 0, 0, 0, 0, 0}, {1, 1, 0, 0, 0, 0, 1 << 11, 1 << 10}};
     for (const GridSpec& g : refused) {
         const SpriteRects got = GridCells(d.View, Magenta, g, false);
         EXPECT_TRUE(got.Rects.empty() && !got.Error.empty()) << g.CellWidth << " " << g.Columns;
@@ -297,35 +234,22 @@ TEST(SpritesGridCells, OffsetGapCountsAndEmptyCells) {
 }
 
 TEST(SpritesFrames, TrimmedGridRowKeepsOneAnchorOnTheSheet) {
-    // Three 10 x 12 cells whose figures differ in size and place.
-    std::vector<std::string> art(12, std::string(30, '.'));
-    for (int y = 2; y < 11; ++y)
-        art[y][3] = '#';
-    for (int y = 5; y < 12; ++y)
-        art[y][12] = art[y][16] = '#';
-    art[0][29] = art[1][21] = '#';
-    const Drawn d(art);
-    const Rects cells = GridCells(d.View, Magenta, {10, 12}, false).Rects;
-    ASSERT_EQ(cells.size(), 3u);
+    // Four 10 x 12 cells whose figures differ in size and place; the last one holds none
+    // and keeps its whole rectangle.
+    const Drawn d = Boxes(40, 12, {{3, 2, 1, 9}, {12, 5, 1, 7}, {16, 5, 1, 7}, {21, 1, 1, 1}, {29, 0, 1, 1}});
+    const Rects cells = {{0, 0, 10, 12}, {10, 0, 10, 12}, {20, 0, 10, 12}, {30, 0, 10, 12}};
     for (HotSpotRule rule : {HotSpotRule::BottomCentre, HotSpotRule::Centre, HotSpotRule::TopLeft}) {
-        const std::vector<FrameData> frames = TrimmedCellFrames(d.View, Magenta, cells, rule, 50);
-        ASSERT_EQ(frames.size(), 3u);
+        const std::vector<FrameData> f = TrimmedCellFrames(d.View, Magenta, cells, rule, 50);
+        ASSERT_EQ(f.size(), 4u);
+        EXPECT_EQ((Rects{RectOf(f[0]), RectOf(f[1]), RectOf(f[2]), RectOf(f[3])}),
+                  (Rects{{3, 2, 1, 9}, {12, 5, 5, 7}, {21, 0, 9, 2}, cells[3]}));
+        EXPECT_EQ(f[3], MakeFrame(cells[3], rule, 50));
         int x = 0, y = 0;
         DefaultHotSpot(cells[0], rule, x, y);
-        for (size_t i = 0; i < 3; ++i) {
-            EXPECT_EQ(frames[i].X + frames[i].HotSpotX, cells[i].X + x);
-            EXPECT_EQ(frames[i].Y + frames[i].HotSpotY, y);
-        }
+        for (size_t i = 0; i < f.size(); ++i)
+            EXPECT_EQ(std::pair(f[i].X + f[i].HotSpotX, f[i].Y + f[i].HotSpotY),
+                      std::pair(cells[i].X + x, y));
     }
-    const std::vector<FrameData> f = TrimmedCellFrames(d.View, Magenta, cells, HotSpotRule::BottomCentre, 50);
-    EXPECT_EQ((Rects{{f[0].X, f[0].Y, f[0].Width, f[0].Height},
-                     {f[1].X, f[1].Y, f[1].Width, f[1].Height},
-                     {f[2].X, f[2].Y, f[2].Width, f[2].Height}}),
-              (Rects{{3, 2, 1, 9}, {12, 5, 5, 7}, {21, 0, 9, 2}}));
-    // A cell without a sprite pixel keeps its whole rectangle.
-    const Drawn blank = Boxes(10, 12, {});
-    EXPECT_EQ(TrimmedCellFrames(blank.View, Magenta, {{0, 0, 10, 12}}, HotSpotRule::TopLeft, 1)[0],
-              MakeFrame({0, 0, 10, 12}, HotSpotRule::TopLeft, 1));
 }
 
 TEST(SpritesFrames, MovingARectangleKeepsTheHotSpotPixel) {
@@ -348,16 +272,13 @@ TEST(SpritesFrames, MovingARectangleKeepsTheHotSpotPixel) {
 TEST(SpritesFrames, DirectionsHoldAtMost32768Frames) {
     DirectionData d = SpriteProject::NewDirection();
     std::string error;
-    const std::vector<FrameData> none, some(32767, MakeFrame({1, 1, 2, 2}, HotSpotRule::TopLeft, 1));
-    ASSERT_TRUE(AddFrames(d, none, error));
-    EXPECT_EQ(d.Frames.size(), 1u); // nothing added: the blank frame stays
-    ASSERT_TRUE(AddFrames(d, some, error));
-    EXPECT_EQ(std::pair(d.Frames.size(), int{d.FrameUBound}), std::pair(size_t{32767}, 32766));
-    ASSERT_TRUE(AddFrames(d, {some[0]}, error));
-    EXPECT_EQ(d.FrameUBound, 32767);
+    const std::vector<FrameData> some(32767, MakeFrame({1, 1, 2, 2}, HotSpotRule::TopLeft, 1));
+    ASSERT_TRUE(AddFrames(d, {}, error) && d.Frames.size() == 1u); // nothing added: the blank frame stays
+    // The blank frame is replaced, so one more fits.
+    ASSERT_TRUE(AddFrames(d, some, error) && AddFrames(d, {some[0]}, error));
+    EXPECT_EQ(std::pair(d.Frames.size(), int{d.FrameUBound}), std::pair(size_t{32768}, 32767));
     const DirectionData full = d;
     EXPECT_FALSE(AddFrames(d, {some[0]}, error));
     EXPECT_NE(error.find("32,768"), std::string::npos) << error;
-    EXPECT_EQ(d.Frames, full.Frames);
-    EXPECT_EQ(d.FrameUBound, full.FrameUBound);
+    EXPECT_TRUE(d.Frames == full.Frames && d.FrameUBound == full.FrameUBound);
 }

@@ -18,7 +18,7 @@ inline int ChannelsOf(uint8_t colorType) {
     return colorType == Rgb ? 3 : colorType == GreyAlpha ? 2 : colorType == Rgba ? 4 : 1;
 }
 
-struct Spec {
+struct Image {
     int32_t Width = 1;
     int32_t Height = 1;
     uint8_t ColorType = Rgb;
@@ -52,7 +52,7 @@ inline void Chunk(std::vector<uint8_t>& out, const char* type, const std::vector
     Put32(out, Crc32(out.data() + start, out.size() - start));
 }
 
-// A zlib stream of stored blocks.
+// A compressed-data stream of stored blocks, with its header and checksum.
 inline std::vector<uint8_t> Stored(const std::vector<uint8_t>& raw) {
     std::vector<uint8_t> z = {0x78, 0x01};
     size_t at = 0;
@@ -72,7 +72,7 @@ inline std::vector<uint8_t> Stored(const std::vector<uint8_t>& raw) {
 
 // Scanlines (filter byte 0 each) of the pixels whose columns and rows are
 // x0, x0 + dx, ... and y0, y0 + dy, ...
-inline void Scanlines(const Spec& s, int x0, int y0, int dx, int dy, std::vector<uint8_t>& raw) {
+inline void Scanlines(const Image& s, int x0, int y0, int dx, int dy, std::vector<uint8_t>& raw) {
     const int channels = ChannelsOf(s.ColorType);
     for (int y = y0; y < s.Height; y += dy) {
         if (x0 >= s.Width) return;
@@ -96,7 +96,7 @@ inline void Scanlines(const Spec& s, int x0, int y0, int dx, int dy, std::vector
 }
 
 // The whole file; `idat` replaces the pixel data when given.
-inline std::vector<uint8_t> Make(const Spec& s, const std::vector<uint8_t>* idat = nullptr) {
+inline std::vector<uint8_t> Make(const Image& s, const std::vector<uint8_t>* idat = nullptr) {
     std::vector<uint8_t> out = {137, 80, 78, 71, 13, 10, 26, 10};
     std::vector<uint8_t> ihdr;
     Put32(ihdr, static_cast<uint32_t>(s.Width));
@@ -121,7 +121,7 @@ inline std::vector<uint8_t> Make(const Spec& s, const std::vector<uint8_t>* idat
 
 // An 8-bit RGBA file of a picture; alpha 0 where `clear` says so.
 inline std::vector<uint8_t> FromPicture(const TestPicture& pic, int32_t clearColor = -1) {
-    Spec s;
+    Image s;
     s.Width = pic.Width, s.Height = pic.Height, s.ColorType = Rgba;
     for (int32_t c : pic.Colors)
         s.Samples.insert(s.Samples.end(), {static_cast<uint16_t>(c & 0xFF), static_cast<uint16_t>(c >> 8 & 0xFF),
