@@ -364,9 +364,9 @@ bool Rebuildable(int32_t width, int32_t height, uint8_t iType, const std::vector
     return iType == 1 || iType == 2 || iType == 4 || iType == 5; // no record format to read otherwise
 }
 
-// The info header FromRLE gives a new cBitMap.
-BitmapInfoHeader RebuiltHeader(int32_t width, int32_t height, size_t bytes) {
-    BitmapInfoHeader h;
+// The fields of an info header that describe a rebuilt 24-bit picture; the
+// resolution and palette fields are left as they are.
+void DescribePicture(BitmapInfoHeader& h, int32_t width, int32_t height, size_t bytes) {
     h.biSize = 40;
     h.biWidth = width;
     h.biHeight = height;
@@ -374,6 +374,12 @@ BitmapInfoHeader RebuiltHeader(int32_t width, int32_t height, size_t bytes) {
     h.biBitCount = 24;
     h.biCompression = 0;
     h.biSizeImage = static_cast<uint32_t>(bytes);
+}
+
+// The info header FromRLE gives a new cBitMap.
+BitmapInfoHeader RebuiltHeader(int32_t width, int32_t height, size_t bytes) {
+    BitmapInfoHeader h;
+    DescribePicture(h, width, height, bytes);
     return h;
 }
 
@@ -465,13 +471,7 @@ bool cBitMap::FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t /*Ma
     painter.Finish();
 
     // Resolution and palette fields keep what they held.
-    Header_.biSize = 40;
-    Header_.biWidth = Width;
-    Header_.biHeight = Height;
-    Header_.biPlanes = 1;
-    Header_.biBitCount = 24;
-    Header_.biCompression = 0;
-    Header_.biSizeImage = static_cast<uint32_t>(bytes);
+    DescribePicture(Header_, Width, Height, bytes);
     Stride_ = stride;
     RowPad_ = static_cast<int16_t>(stride - (24 * Width + 7) / 8);
     Pixels_ = std::move(pixels);
