@@ -12,6 +12,7 @@
 #include "base/FileIO.h"
 #include "base/Messages.h"
 #include "bitmap/PngFile.h"
+#include "cli/CliSupport.h"
 #include "project/SpriteProject.h"
 
 #ifndef CELWRIGHT_VERSION
@@ -25,24 +26,7 @@ using namespace SpriteProject;
 // the order its keys are written, and the tags count in those numbers.
 using Json = nlohmann::ordered_json;
 
-constexpr int ExitOk = 0;
-constexpr int ExitRefused = 1;
-constexpr int ExitUsage = 2;
-
-int Usage(const std::string& problem) {
-    std::fprintf(stderr, "celwright-cli: %s (see celwright-cli --help)\n", problem.c_str());
-    return ExitUsage;
-}
-
-int Refuse(const std::string& text) {
-    MsgBox(text, MsgButtons::OK, MsgIcon::Critical, "Whoops");
-    return ExitRefused;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
-}
+using namespace CliSupport;
 
 // Where `target` lies as seen from the folder of `from`, with forward slashes,
 // as the atlas names its image.
