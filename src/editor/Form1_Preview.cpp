@@ -8,25 +8,16 @@
 #include <QString>
 #include <QTimer>
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 #include "editor/Form1.h"
+#include "editor/ViewMath.h"
 #include "platform/CommDlgs.h"
 #include "platform/PictureBox.h"
 
 using namespace SpriteProject;
 
-namespace {
-
-// Nearest integer, halves to the even neighbour, kept inside int32 so that a
-// wild hot spot cannot overflow the conversion (it just lands far off the box).
-int32_t RoundEven(double v) {
-    constexpr double lim = 1.0e9;
-    return static_cast<int32_t>(std::nearbyint(std::clamp(v, -lim, lim)));
-}
-
-} // namespace
+using ViewMath::RoundEven;
 
 void Form1::cmdPlay_Click() {
     if (CurAction < 0 || CurDirection < 0) return;
