@@ -164,6 +164,8 @@ public:
     void DrawOverviewSheet();
     void DrawFrameBox();
     void DrawZoomBox();
+    // The overview as usual: sheet, frame box, zoom box, presented.
+    void RedrawOverview();
     double Half() const; // 128 / ZoomFactor
     int32_t ZoomOriginX() const;
     int32_t ZoomOriginY() const;
@@ -201,6 +203,9 @@ public:
 
     void RequestStripRebuild();
     void RebuildStrip(bool fromTimer);
+    // Rebuilds the strip at once and lays it out from thumbnail `first` (or the
+    // last one, when the direction is shorter).
+    void RebuildStripAt(int first);
     void FrameScroll_Change();
     void lblNewFrame_Click();
     int ThumbCount() const { return static_cast<int>(ThumbLooks.size()); }
@@ -274,8 +279,6 @@ public:
     bool AddFoundFrames(const std::vector<FrameData>& frames);
     // Shows frame i's new rectangle and hot spot in its thumbnail.
     void ShowChangedFrame(int i);
-    // The overview as usual: sheet, frame box, zoom box.
-    void RedrawOverview();
 
     // ---- Undo history and unsaved changes (Form1_History.cpp) ----
     // Every command that changes the project runs inside one EditStep: the

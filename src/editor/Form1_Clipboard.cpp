@@ -2,7 +2,6 @@
 // clipboard is the program's own: whole frame records in ClipFrames, of which
 // the first ClipCount count. It outlives every project.
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <algorithm>
 #include <limits>
 
@@ -154,10 +153,5 @@ void Form1::DoPaste(int16_t iType) {
     d.FrameUBound = static_cast<int16_t>(u + n);
     PasteMode = iType;
 
-    RebuildStrip(false);
-    {
-        const QSignalBlocker block(FrameScroll);
-        FrameScroll->setValue(show);
-    }
-    FrameScroll_Change();
+    RebuildStripAt(show);
 }

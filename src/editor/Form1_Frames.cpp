@@ -3,7 +3,6 @@
 // a grid or from the sprites found on the sheet, with their boxes previewed
 // on the overview while the options change.
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -102,13 +101,6 @@ void Outline(const PixelSurface& s, const SpriteRect& r, uint32_t pixel) {
 void Refuse(const std::string& why) { MsgBox(why, MsgButtons::OK, MsgIcon::Exclamation, "Whoopsy!"); }
 
 } // namespace
-
-void Form1::RedrawOverview() {
-    DrawOverviewSheet();
-    DrawFrameBox();
-    DrawZoomBox();
-    Picture2->Present();
-}
 
 void Form1::ShowChangedFrame(int i) {
     ThumbChanged(i);
@@ -258,13 +250,7 @@ bool Form1::AddFoundFrames(const std::vector<FrameData>& frames) {
         Refuse(error + ".");
         return false;
     }
-    const int scroll = FrameScroll->value();
-    RebuildStrip(false);
-    {
-        const QSignalBlocker block(FrameScroll);
-        FrameScroll->setValue(std::min(scroll, FrameScroll->maximum()));
-    }
-    FrameScroll_Change();
+    RebuildStripAt(FrameScroll->value());
     RedrawOverview();
     return true;
 }

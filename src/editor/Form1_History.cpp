@@ -113,22 +113,12 @@ void Form1::ShowRestoredState(const History::Selection& shown, bool maskChanged)
     }
 
     // The strip at once, keeping its place where the direction still reaches it.
-    const int scroll = FrameScroll->value();
-    RebuildStrip(false);
-    if (CurAction >= 0 && CurDirection >= 0) {
-        {
-            const QSignalBlocker block(FrameScroll);
-            FrameScroll->setValue(std::min(scroll, FrameScroll->maximum()));
-        }
-        FrameScroll_Change();
-    }
+    RebuildStripAt(FrameScroll->value());
 
     if (maskChanged) {
         SetupSheetView();
     } else {
-        DrawOverviewSheet();
-        DrawZoomBox();
-        Picture2->Present();
+        RedrawOverview();
         DrawZoomView();
     }
     UpdateEditMenu();

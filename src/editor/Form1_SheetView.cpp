@@ -125,6 +125,13 @@ void Form1::DrawFrameBox() {
     Picture2->DrawBox(x, y, x + static_cast<double>(f->Width), y + static_cast<double>(f->Height), 255);
 }
 
+void Form1::RedrawOverview() {
+    DrawOverviewSheet();
+    DrawFrameBox();
+    DrawZoomBox();
+    Picture2->Present();
+}
+
 void Form1::DrawZoomBox() {
     const double half = Half();
     Picture2->DrawBox(ZoomCenterX - half, ZoomCenterY - half, ZoomCenterX + half, ZoomCenterY + half,

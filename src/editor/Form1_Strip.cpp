@@ -140,6 +140,16 @@ void Form1::RebuildStrip(bool fromTimer) {
     SelAnchor = -1;
 }
 
+void Form1::RebuildStripAt(int first) {
+    RebuildStrip(false);
+    if (!CurrentFrameAt(0)) return; // no direction: the strip stays empty
+    {
+        const QSignalBlocker block(FrameScroll);
+        FrameScroll->setValue(std::min(first, FrameScroll->maximum()));
+    }
+    FrameScroll_Change();
+}
+
 void Form1::FrameScroll_Change() {
     if (CurAction < 0 || CurDirection < 0) return;
     const int count = ThumbCount();
