@@ -17,24 +17,23 @@ inline int32_t SheetColor(const cBitMap& bm, int x, int y) {
     return Rgb(p[2], p[1], p[0]);
 }
 
-// Every pixel's colour, top row first (or bottom row first, as the streams go).
-inline std::vector<int32_t> ColorsOf(const cBitMap& bm, bool bottomUp = false) {
+// Every pixel's colour, top row first.
+inline std::vector<int32_t> ColorsOf(const cBitMap& bm) {
     std::vector<int32_t> out;
-    for (int r = 0; r < bm.Height(); ++r)
-        for (int x = 0; x < bm.Width(); ++x)
-            out.push_back(SheetColor(bm, x, bottomUp ? bm.Height() - 1 - r : r));
+    for (int y = 0; y < bm.Height(); ++y)
+        for (int x = 0; x < bm.Width(); ++x) out.push_back(SheetColor(bm, x, y));
     return out;
 }
 
-inline bool AllZero(const ByteBuffer& b) {
-    return std::all_of(b.data(), b.data() + b.size(), [](uint8_t v) { return v == 0; });
-}
+// The pixel rows held for a picture: bottom row first, padding zero; and those held.
+inline Bytes RowsOf(const TestPicture& p) { const Bytes f = MakeBmp24(p); return Bytes(f.begin() + 54, f.end()); }
+inline Bytes RowsOf(const cBitMap& bm) { return Bytes(bm.Pixels().data(), bm.Pixels().data() + bm.Pixels().size()); }
+inline bool AllZero(const ByteBuffer& b) { return std::all_of(b.data(), b.data() + b.size(), [](uint8_t v) { return !v; }); }
 
 // A picture whose every pixel has its own colour.
 inline TestPicture Sample(int w, int h) {
     TestPicture pic = MakePicture(w, h);
-    for (int i = 0; i < w * h; ++i)
-        pic.Colors[i] = Rgb(10 + i % w, 100 + i / w, 200 + (i % w ^ i / w));
+    for (int i = 0; i < w * h; ++i) pic.Colors[i] = Rgb(10 + i % w, 100 + i / w, 200 + (i % w ^ i / w));
     return pic;
 }
 

