@@ -90,13 +90,6 @@ TEST_F(DesktopTest, EachKindOfFileOpensAsItsMenuCommandWould) {
         EXPECT_TRUE(W().OpenPath(dir / file));
         EXPECT_TRUE(Now() == byMenu && messages.Shown.empty() && SP::Sheet.Loaded());
     }
-    // A name alone is taken from the current folder, as a shell passes it.
-    Restart();
-    const auto cwd = std::filesystem::current_path();
-    std::filesystem::current_path(dir.Path());
-    const bool opened = W().OpenPath("walker.sip");
-    std::filesystem::current_path(cwd);
-    EXPECT_TRUE(opened && Names() == dir.Path() + "|walker.bmp|walker.sip");
 }
 
 TEST_F(DesktopTest, UnknownOrMissingFilesAndACancelChangeNothing) {
@@ -117,7 +110,7 @@ TEST_F(DesktopTest, UnknownOrMissingFilesAndACancelChangeNothing) {
     }
 }
 
-TEST_F(DesktopTest, OneDroppedFileOfAKnownKindOpensOthersAreRefusedAndClearPixelsTakeTheMask) {
+TEST_F(DesktopTest, OneDroppedFileOfAKnownKindOpensOthersAreRefused) {
     EXPECT_TRUE(W().acceptDrops());
     WriteFileBytes(dir / "drop.png", PngBuild::FromPicture(Framed(64, 64, 0x00336699), Magenta));
     auto local = [&](const std::string& name) { return QUrl::fromLocalFile(QString::fromStdString(dir / name)); };
@@ -131,34 +124,19 @@ TEST_F(DesktopTest, OneDroppedFileOfAKnownKindOpensOthersAreRefusedAndClearPixel
         QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&W(), &enter);
         EXPECT_EQ(enter.isAccepted(), accepted) << urls.size();
-        // Qt hands a drop only to the target of a drag it runs itself, so the
-        // window's handler is called as that delivery would call it.
-        QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        if (!accepted) {
-            W().dropEvent(&drop);
-            EXPECT_FALSE(drop.isAccepted());
-        }
     }
-    QApplication::processEvents();
-    EXPECT_FALSE(SP::Sheet.Loaded()) << "a refused drop opens nothing";
 
-    // The drop ends before the file opens: it opens from the event loop.
+    // Qt hands a drop only to the target of a drag it runs itself, so the window's handler
+    // is called as that delivery would. The drop ends before the file opens from the event loop.
     const int32_t mask0 = 0x00010203;
     SP::MaskColor = mask0, data.setUrls({local("drop.png")});
     QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     W().dropEvent(&drop);
     EXPECT_TRUE(drop.isAccepted() && !SP::Sheet.Loaded());
     ASSERT_TRUE(WaitUntil([] { return SP::Sheet.Loaded(); }));
-    EXPECT_EQ(Names(), dir.Path() + "|drop.png|");
-    EXPECT_TRUE(Overview(10, 10) == 0x00336699 && messages.Shown.empty());
-    // The PNG's clear pixels follow the mask colour, and an undo. The zoom view
-    // shows the small sheet in its middle: (128, 128) is its top-left pixel.
-    for (int32_t mask : {mask0, 0x0000FF00, mask0}) {
-        if (mask == mask0 && SP::MaskColor != mask0) W().mnuUndo_Click();
-        else if (mask != mask0) dialogs.ColorAnswers.push_back(mask), W().Label6_DblClick();
-        EXPECT_TRUE(SP::MaskColor == mask && Overview(0, 0) == mask && Overview(63, 63) == mask && Zoomed(128, 128) == mask);
-        EXPECT_EQ(Overview(10, 10), 0x00336699);
-    }
+    EXPECT_TRUE(Names() == dir.Path() + "|drop.png|" && messages.Shown.empty());
+    // The PNG's clear pixels take the mask colour.
+    EXPECT_TRUE(Overview(10, 10) == 0x00336699 && Overview(0, 0) == mask0 && Zoomed(128, 128) == mask0);
 }
 
 TEST_F(DesktopTest, AChangedSheetReloadsWithinASecondKeepingFramesSelectionAndZoom) {
@@ -181,40 +159,17 @@ TEST_F(DesktopTest, AChangedSheetReloadsWithinASecondKeepingFramesSelectionAndZo
     QElapsedTimer clock;
     clock.start(), WritePng("walk.png", changed);
     ASSERT_TRUE(WaitUntil([&] { return W().SheetReloads > 0; }));
-    EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_TRUE(messages.Shown.empty());
+    EXPECT_TRUE(clock.elapsed() < 1000 && messages.Shown.empty());
     EXPECT_TRUE(Tree(SP::Actions) == actions && SP::CurFrame == 0 && Centre() == centre && W().TNScrollH->value() == 30);
-    EXPECT_EQ(Zoomed(100, 100), 0x000000AA) << "the zoom view shows the new pixels where it was";
-    EXPECT_EQ(Overview(12, 12), 0x00CC8844);
-    EXPECT_EQ(ThumbPixel(36, 20), 0x00CC8844) << "the strip shows them too";
+    EXPECT_TRUE(Zoomed(100, 100) == 0x000000AA && Overview(12, 12) == 0x00CC8844 && ThumbPixel(36, 20) == 0x00CC8844);
     EXPECT_EQ(W().Modified(), modified) << "a reload is no edit";
     // Nothing more happens while the file stays as it is.
     QTest::qWait(3 * Form1::SheetWatchMs);
     EXPECT_EQ(W().SheetReloads, 1);
-}
-
-TEST_F(DesktopTest, AFailedReloadKeepsThePictureAndSaysWhyOnceAndOnlyTheSheetShownIsWatched) {
-    WritePng("old.png", Framed(64, 64, 0x00336699)), WritePng("walk.png", Framed(64, 64, 0x00336699));
-    SP::MaskColor = Magenta;
-    ASSERT_TRUE(W().OpenPath(dir / "old.png") && W().OpenPath(dir / "walk.png"));
-    const std::vector<uint8_t> pixels = SheetBytes();
-    // The sheet opened before changes, and the one shown is gone for a moment: nothing to report.
-    WritePng("old.png", Framed(64, 64, 0x00445566)), std::filesystem::remove(dir / "walk.png");
-    QTest::qWait(4 * Form1::SheetWatchMs);
-    EXPECT_TRUE(W().SheetReloads == 0 && messages.Shown.empty() && SheetBytes() == pixels);
-    // Half a file, as a program caught writing would leave it for good.
-    std::vector<uint8_t> half = PngBuild::FromPicture(Framed(64, 64, 0x00111111), Magenta);
-    half.resize(half.size() / 2);
-    WriteFileBytes(dir / "walk.png", half);
+    // Half a file keeps the picture and is reported once, however long it stays.
+    const std::vector<uint8_t> png = PngBuild::FromPicture(Framed(300, 200, 0x00112233), Magenta);
+    WriteFileBytes(dir / "walk.png", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2));
     ASSERT_TRUE(WaitUntil([&] { return !messages.Shown.empty(); }));
-    QTest::qWait(4 * Form1::SheetWatchMs);
-    ASSERT_EQ(messages.Shown.size(), 1u);
-    EXPECT_EQ(messages.Shown[0].Text, "The sheet file changed, but the new version cannot be used; the picture stays "
-                                      "as it was.\n\n" + dir / "walk.png\n\nThis file is damaged or incomplete.");
-    EXPECT_EQ(messages.Shown[0].Title, "Whoops");
-    EXPECT_TRUE(SheetBytes() == pixels && Overview(10, 10) == 0x00336699);
-    // Still watched: the next good save is taken.
-    WritePng("walk.png", Framed(64, 64, 0x00224466));
-    ASSERT_TRUE(WaitUntil([&] { return W().SheetReloads == 1; }));
-    EXPECT_TRUE(Overview(10, 10) == 0x00224466 && messages.Shown.size() == 1);
+    QTest::qWait(3 * Form1::SheetWatchMs);
+    EXPECT_TRUE(messages.Shown.size() == 1 && W().SheetReloads == 1 && Overview(12, 12) == 0x00CC8844);
 }

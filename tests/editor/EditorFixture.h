@@ -58,14 +58,10 @@ protected:
         for (QDeadlineTimer end(3000); W().StripRebuild->Pending() && !end.hasExpired();)
             QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
+    std::vector<FrameData>& Dir0() { return SP::Actions[0].Directions[0].Frames; }
     QPoint Centre() { return {W().ZoomCenterX, W().ZoomCenterY}; }
     int32_t Zoomed(int x, int y) { return W().Picture1->PixelAt(x, y); }
     int32_t Overview(int x, int y) { return W().Picture2->PixelAt(x, y); }
-    static std::string Request(const FileDialogRequest& r) {
-        return std::to_string(r.DialogKind) + "|" + r.Title + "|" + r.DefaultName + "|" + r.Filter + "|" +
-               r.InitDir + "|" + r.DefExt;
-    }
-    static std::string Filter(const std::string& what, const char* pattern) { return what + '\0' + pattern; }
     std::string Names() { return SP::WorkDir + "|" + SP::SheetFile + "|" + SP::ProjectFile; }
     static QStringList Items(QComboBox* c) {
         QStringList out;
@@ -80,6 +76,19 @@ protected:
                           Qt::MouseButtons buttons) {
         QMouseEvent ev(type, pos, target->mapToGlobal(pos), button, buttons, Qt::NoModifier);
         QApplication::sendEvent(target, &ev);
+    }
+    // Real presses and moves on the zoom view.
+    void Press(QPointF p, Qt::MouseButton b = Qt::LeftButton) { SendMouse(W().Picture1, QEvent::MouseButtonPress, p, b, b); }
+    void Move(QPointF p) { SendMouse(W().Picture1, QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton); }
+    void CtrlKey(Qt::Key k) { QTest::keyClick(&W(), k, Qt::ControlModifier); }
+    // Clicks the delete cross of thumbnail i and answers the question.
+    void DeleteThumb(int i, MsgAnswer answer = MsgAnswer::Yes) {
+        messages.Answers.push_back(answer);
+        QTest::mouseClick(W().ThumbWidget(i)->findChild<QWidget*>("Image1"), Qt::LeftButton, {}, QPoint(4, 4));
+    }
+    QString Captions(int i) {
+        SpriteFrame* t = W().ThumbWidget(i);
+        return t->NumText() + " " + t->LocText() + " " + t->SizeText() + " " + t->HSText() + " " + t->DelayText();
     }
 
     TempDir dir;

