@@ -382,7 +382,12 @@ size_t DecodeData(const DecodeNode* nodes, const uint8_t* data, size_t dataStart
         unsigned bits = 0;
         // Invariant: acc holds the next `bits` bits of the stream, p the first byte
         // not fully in acc (higher bits of acc repeat bits of p, never others).
-        while (end - p >= 8 && n - k >= 12) {
+        // Every way out of the loop leaves pos at the exact next bit for the tail.
+        for (;;) {
+            if (end - p < 8 || n - k < 12) {
+                pos = static_cast<uint64_t>(p - data) * 8 - bits;
+                break;
+            }
             acc |= Load64(p) << bits;
             p += (63 - bits) >> 3;
             bits |= 56;
@@ -403,16 +408,14 @@ size_t DecodeData(const DecodeNode* nodes, const uint8_t* data, size_t dataStart
             const WalkEnd w = WalkTree(nodes, data, pos, bitEnd, out, k, k + 1);
             if (w == WalkEnd::MissingChild) ThrowMalformed();
             if (w == WalkEnd::EndOfInput) return k;
+            // The walk may end mid-byte; near the end the tail goes on from that bit.
             p = data + (pos >> 3);
-            acc = 0;
-            bits = 0;
             if (end - p < 8) break;
             const unsigned skip = static_cast<unsigned>(pos & 7);
             acc = Load64(p) >> skip;
             bits = 56 - skip;
             p += 7;
         }
-        pos = static_cast<uint64_t>(p - data) * 8 - bits;
     }
     if (WalkTree(nodes, data, pos, bitEnd, out, k, n) == WalkEnd::MissingChild) ThrowMalformed();
     return k;

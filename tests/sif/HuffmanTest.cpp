@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <set>
 #include <random>
 
 #include "sif/Huffman.h"
+#include "support/TestSupport.h"
 
 using Bytes = std::vector<uint8_t>;
 using Codes = std::vector<std::pair<uint8_t, std::string>>;
@@ -111,6 +114,47 @@ TEST(Huffman, RoundTripsGeneratedInputs) {
     }
     // A value without a weight cannot be coded.
     EXPECT_THROW(Huffman::EncodeWithWeights({1, 200}, Fibonacci(89)), std::invalid_argument);
+}
+
+// A code longer than the decoder's lookup table is walked bit by bit; near the end of
+// the stream the fast loop then hands over to the tail, which must go on from the very
+// bit where the walk stopped, whatever the stream's length and end alignment.
+TEST(Huffman, LongCodesNearTheEndRoundTrip) {
+    const auto weights = Fibonacci(20); // value v >= 2 has a code of 21 - v bits; 0 and 1 have 20
+    const auto bitsOf = [](uint8_t v) { return v < 2 ? 20 : 21 - v; };
+    constexpr size_t kPreamble = 7 + 2 * 21 + (230 + 7) / 8; // header, pairs and code table
+    std::mt19937 rng(11);
+    Bytes body(4300);
+    for (auto& v : body) v = static_cast<uint8_t>(20 - std::min(std::countr_zero(rng() | 0x40u), 6));
+    // Data sections just under and over 1024 bytes, the size from which the table is used.
+    std::set<int> alignments;
+    int below = 0, above = 0;
+    for (size_t n : {3850, 3851, 3852, 3853, 3854, 3855, 3856, 3857, 4160, 4161, 4162, 4163, 4164, 4165, 4166, 4167}) {
+        for (size_t back = 1; back <= 16; ++back) {
+            for (uint8_t rare : {0, 5, 8}) { // 20-, 16- and 13-bit codes against a 12-bit table
+                Bytes in(body.begin(), body.begin() + n);
+                for (size_t i = n - 16; i < n; ++i) in[i] = static_cast<uint8_t>(13 + i % 5);
+                in[n - back] = rare;
+                in[n - 1 - (back + 5) % 16] = 1;
+                const Bytes enc = Huffman::EncodeWithWeights(in, weights);
+                (enc.size() - kPreamble < 1024 ? below : above)++;
+                uint64_t bits = 0;
+                for (uint8_t v : in) bits += bitsOf(v);
+                alignments.insert(static_cast<int>(bits % 8));
+                ASSERT_EQ(Decoded(enc), in) << n << " " << back << " " << int(rare);
+            }
+        }
+    }
+    EXPECT_TRUE(below > 0 && above > 0 && alignments.size() == 8) << below << " " << above;
+    // The same with the data's own counts, as files are written: rare bytes late in skewed data.
+    for (int t = 0; t < 800; ++t) {
+        Bytes in = Random(rng, 1030 + rng() % 4970, 60, 0.25);
+        for (int r = 0; r < 3; ++r) in[in.size() - 1 - rng() % 16] = static_cast<uint8_t>(100 + rng() % 150);
+        ASSERT_EQ(Decoded(Encoded(in)), in) << t;
+    }
+    const Bytes found = ReadFileBytes(std::string(CELWRIGHT_FUZZ_CORPUS) + "/huffman/huffman-long-code-near-end.bin");
+    ASSERT_EQ(found.size(), 4876u);
+    EXPECT_EQ(Decoded(Encoded(found)), found);
 }
 
 TEST(Huffman, RejectsMalformedStreams) {
