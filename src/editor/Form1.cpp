@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWheelEvent>
 #include <cmath>
 #include <limits>
 
@@ -94,6 +95,10 @@ Form1::Form1(QWidget* parent)
     BuildControls();
     BuildPreview();
     BuildMenus();
+    resize(minimumSizeHint());
+    Client->installEventFilter(this);
+    // Wheel events that a view or a thumbnail leaves reach these.
+    for (QWidget* w : {static_cast<QWidget*>(Picture1), Picture3, Picture4}) w->installEventFilter(this);
     Form_Load();
     SetupDesktop();
 }
@@ -106,7 +111,9 @@ Form1::~Form1() {
 void Form1::BuildControls() {
     Client = new QWidget(this);
     Client->setObjectName("Client");
-    Client->setFixedSize(553, 483);
+    // The default size is the smallest: every control keeps its place there.
+    Client->setMinimumSize(DefaultClientWidth, DefaultClientHeight);
+    Client->resize(DefaultClientWidth, DefaultClientHeight);
     setCentralWidget(Client);
 
     Label3 = MakeLabel(Client, "Label3", "Zoom: 2x", 8, 8, 57, 17);
@@ -162,7 +169,7 @@ void Form1::BuildControls() {
     Picture4 = new QWidget(Client);
     Picture4->setObjectName("Picture4");
     Picture4->setGeometry(240, 288, 305, 165);
-    for (int s = 0; s < StripWindow; ++s) ThumbPool[s].Widget = MakeThumbWidget(s);
+    for (int s = 0; s < StripWindow; ++s) ThumbPool.push_back({MakeThumbWidget(s), -1});
     lblNewFrame = MakeLabel(Picture4, "lblNewFrame", "", 88, 0, 49, 161);
     lblNewFrame->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblNewFrame->installEventFilter(this);
@@ -180,8 +187,22 @@ void Form1::BuildControls() {
     connect(Picture2, &PictureBox::MouseDown, this, &Form1::Picture2_MouseDown);
     connect(Picture2, &PictureBox::MouseMove, this, &Form1::Picture2_MouseMove);
     connect(Picture2, &PictureBox::MouseUp, this, &Form1::Picture2_MouseUp);
-    connect(Picture1, &PictureBox::MouseDown, this, &Form1::Picture1_MouseDown);
-    connect(Picture1, &PictureBox::MouseMove, this, &Form1::Picture1_MouseMove);
+    // The middle button pans when dragged; a middle click stays a press.
+    connect(Picture1, &PictureBox::MouseDown, this, [this](int button, int shift, double x, double y) {
+        if (button == 4)
+            ZoomPan_Down(shift, x, y);
+        else
+            Picture1_MouseDown(button, shift, x, y);
+    });
+    connect(Picture1, &PictureBox::MouseMove, this, [this](int button, int shift, double x, double y) {
+        if (Pan)
+            ZoomPan_Move(x, y);
+        else
+            Picture1_MouseMove(button, shift, x, y);
+    });
+    connect(Picture1, &PictureBox::MouseUp, this, [this](int button, int, double x, double y) {
+        if (button == 4) ZoomPan_Up(x, y);
+    });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
@@ -401,6 +422,8 @@ void Form1::ResetProject() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Client && event->type() == QEvent::Resize) LayoutClient();
+    if (event->type() == QEvent::Wheel && WheelEvent(watched, static_cast<QWheelEvent*>(event))) return true;
     // A combo box hands the check to its text field directly, so both are watched.
     const bool listField = watched == lstAction || watched == lstAction->lineEdit() || watched == lstDirection ||
                            watched == lstDirection->lineEdit();

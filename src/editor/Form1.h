@@ -1,8 +1,10 @@
 #pragma once
-// Form1: the editor's main window. Every editing control sits at a fixed
-// position in the 553 x 483 client area; the handlers read and write the
-// project globals of SpriteProject directly. Controls, handlers and window
-// state are public so that tests can reach them.
+// Form1: the editor's main window. At its default (and smallest) size every
+// editing control sits at a fixed position in the 553 x 483 client area; a
+// larger window gives the extra room to the two sheet views and the strip
+// (Form1_Layout.cpp). The handlers read and write the project globals of
+// SpriteProject directly. Controls, handlers and window state are public so
+// that tests can reach them.
 //
 // The code is split by concern: Form1.cpp (construction, menus, start-up,
 // reset), Form1_Project.cpp (File menu project commands), Form1_SheetView.cpp
@@ -11,7 +13,9 @@
 // zoom view), Form1_Thumbs.cpp (the thumbnails' click, delete and delay
 // events), Form1_Preview.cpp (animation preview and mask colour),
 // Form1_Clipboard.cpp (cut, copy and paste of frames), Form1_Sif.cpp (SIF
-// export and import) and Form1_Frames.cpp (the Frames menu).
+// export and import), Form1_Frames.cpp (the Frames menu), Form1_Layout.cpp
+// (the window's geometry and its remembered size) and Form1_ViewNav.cpp
+// (wheel zoom, wheel scrolling and middle-button panning).
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
@@ -51,13 +55,13 @@ public:
     ~Form1() override;
 
     // ---- Controls (names as the handlers use them) ----
-    QWidget* Client = nullptr; // the 553 x 483 client area under the menu bar
+    QWidget* Client = nullptr; // the client area under the menu bar, 553 x 483 at the default size
 
     QLabel* Label3 = nullptr;      // "Zoom: 2x"
     QScrollBar* HScroll1 = nullptr; // zoom factor 2..10
     QLabel* Label6 = nullptr;      // "Mask Color" swatch
     PictureBox* Picture1 = nullptr; // zoom view
-    QWidget* Picture3 = nullptr;    // 256 x 256 viewport of the overview
+    QWidget* Picture3 = nullptr;    // viewport of the overview, 256 x 256 at the default size
     PictureBox* Picture2 = nullptr; // overview, child of Picture3
     QScrollBar* TNScrollH = nullptr;
     QScrollBar* TNScrollV = nullptr;
@@ -166,7 +170,17 @@ public:
     void DrawZoomBox();
     // The overview as usual: sheet, frame box, zoom box, presented.
     void RedrawOverview();
-    double Half() const; // 128 / ZoomFactor
+    // Half the zoom view's width and height in sheet pixels: 128 / ZoomFactor
+    // at the default size.
+    double HalfX() const;
+    double HalfY() const;
+    // The zoom view's size in view pixels (256 x 256 at the default size).
+    int ZoomViewWidth() const;
+    int ZoomViewHeight() const;
+    // Places the zoom centre at sheet pixel (x, y) within the overview's clamps.
+    void ClampZoomCentre(int32_t x, int32_t y);
+    // Sets the overview's scroll ranges for the sheet and the viewport's size.
+    void UpdateOverviewScrollRanges();
     int32_t ZoomOriginX() const;
     int32_t ZoomOriginY() const;
 
@@ -188,7 +202,7 @@ public:
         Cleared, // re-initialised by the reset
         Filled,  // shows its frame (SetInfo and picture)
     };
-    static constexpr int StripWindow = 6; // thumbnails laid out at once
+    static constexpr int StripWindow = 6; // thumbnails laid out at once at the default size
     static constexpr int ThumbWidth = 89;
     static constexpr int ThumbHeight = 161;
     std::vector<int16_t> ThumbHighlight; // one per thumbnail
@@ -197,7 +211,9 @@ public:
         SpriteFrame* Widget = nullptr;
         int Shown = -1; // thumbnail index the widget shows, -1 = none
     };
-    std::array<ThumbSlot, StripWindow> ThumbPool{};
+    std::vector<ThumbSlot> ThumbPool; // thumbnail i uses slot i % its size
+    // Thumbnails laid out at once: six, or as many as a wider strip shows plus one.
+    int StripSlots() const;
     DeferredCall* StripRebuild = nullptr;
     int StripRebuilds = 0; // rebuilds run so far
 
@@ -279,6 +295,11 @@ public:
     bool AddFoundFrames(const std::vector<FrameData>& frames);
     // Shows frame i's new rectangle and hot spot in its thumbnail.
     void ShowChangedFrame(int i);
+    // Makes sure a Frames command has a sheet and a direction to work on: without a
+    // sheet it says so and returns false; without a direction it picks the current
+    // action's first one, or adds and picks "Action 0" / "Dir 0" as "+" would.
+    bool ChooseFramesTarget();
+    bool FramesStepOpen = false; // the Frames window's command began an edit step that its end closes
 
     // ---- Undo history and unsaved changes (Form1_History.cpp) ----
     // Every command that changes the project runs inside one EditStep: the
@@ -353,9 +374,42 @@ public:
     // and is reported once. Returns true when reloaded.
     bool ReloadSheet();
 
+    // ---- Window geometry (Form1_Layout.cpp) ----
+    static constexpr int DefaultClientWidth = 553;
+    static constexpr int DefaultClientHeight = 483;
+    // Places every control for the client area's present size: the default
+    // positions plus each control's share of the extra width and height.
+    void LayoutClient();
+    // The window's size, position and zoom factor from the last run, if they fit the screen.
+    void RestoreWindowState();
+    void SaveWindowState() const;
+    int Relayouts = 0; // layouts that changed a size so far
+
+    // ---- Wheel and middle-button navigation (Form1_ViewNav.cpp) ----
+    // One zoom step in (steps > 0) or out around zoom-view position (X, Y),
+    // keeping the sheet pixel under it in place where the clamps allow.
+    void ZoomViewWheel(int steps, double X, double Y);
+    // Middle-button drag on the zoom view: the sheet follows the pointer. A
+    // middle press that never moves to another zoomed pixel is an ordinary press.
+    void ZoomPan_Down(int Shift, double X, double Y);
+    void ZoomPan_Move(double X, double Y);
+    void ZoomPan_Up(double X, double Y);
+    struct PanState {
+        int Shift = 0;
+        double StartX = 0, StartY = 0;
+        int32_t CentreX = 0, CentreY = 0;
+        bool Moved = false;
+    };
+    std::optional<PanState> Pan; // while the middle button is held on the zoom view
+    QPoint WheelRest;            // parts of a wheel notch from fine-grained devices, not yet used
+    // Redraws the zoom view with the crosshair on the zoomed pixel under (X, Y)
+    // without touching any frame.
+    void DrawZoomViewAt(double X, double Y);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool WheelEvent(QObject* watched, class QWheelEvent* event);
 
 private:
     void BuildControls();

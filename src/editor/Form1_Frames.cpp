@@ -2,6 +2,7 @@
 // trimming frames to their sprite pixels, and adding many frames at once from
 // a grid or from the sprites found on the sheet, with their boxes previewed
 // on the overview while the options change.
+#include <QComboBox>
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
@@ -108,26 +109,53 @@ void Form1::ShowChangedFrame(int i) {
     if (SpriteFrame* w = ThumbHolding(i); w && f) w->SetHS(f->HotSpotX, f->HotSpotY);
 }
 
+bool Form1::ChooseFramesTarget() {
+    if (!Sheet.Loaded()) {
+        Refuse("There is no sprite sheet yet. Start a New Project with a sheet, or open a project, first.");
+        return false;
+    }
+    if (CurrentDirection()) return true;
+    if (CurAction < 0) {
+        if (lstAction->count() == 0) Command1_Click(); // "Action 0", as "+" makes it
+        lstAction->setCurrentIndex(0);
+        lstAction_Click(0);
+    }
+    if (lstDirection->count() == 0) return false;
+    lstDirection->setCurrentIndex(0);
+    lstDirection_Click(0);
+    // The strip shows the direction before the command goes on.
+    if (StripRebuild->Pending()) StripRebuild->Flush();
+    return CurrentDirection() != nullptr;
+}
+
 void Form1::mnuFitFrame_Click() {
-    if (CurAction < 0 || CurDirection < 0 || CurFrame < 0) return;
+    const EditStep step(*this, "Fit Frame to Sprite");
+    if (!ChooseFramesTarget()) return;
     FrameData* f = CurrentFrameAt(CurFrame);
-    if (!f) return;
+    if (!f) {
+        Refuse("Click the thumbnail of the frame to fit first.");
+        return;
+    }
     // Whatever marking made so far is a step of its own; the fit is the next.
     EndMarkingStep();
     Marking = false;
-    if (std::isnan(LastCellX) || std::isnan(LastCellY)) return;
-    const QPoint cell = ZoomCell(LastCellX, LastCellY);
-    const SpriteRect sprite = SpriteAt(Sheet, MaskColor, int64_t{ZoomOriginX()} + cell.x(),
-                                       int64_t{ZoomOriginY()} + cell.y());
-    if (sprite.Empty()) return;
-    const EditStep step(*this, "Fit Frame to Sprite");
+    const SpriteRect sprite =
+        std::isnan(LastCellX) || std::isnan(LastCellY)
+            ? SpriteRect{}
+            : SpriteAt(Sheet, MaskColor, int64_t{ZoomOriginX()} + ZoomCell(LastCellX, LastCellY).x(),
+                       int64_t{ZoomOriginY()} + ZoomCell(LastCellX, LastCellY).y());
+    if (sprite.Empty()) {
+        Refuse("There is no sprite at the pointer. Point at one on the zoom view, then fit.");
+        return;
+    }
     MoveFrameRect(*f, sprite, HotSpotRule::BottomCentre);
     ShowChangedFrame(CurFrame);
     RedrawOverview();
 }
 
 void Form1::mnuTrimFrames_Click() {
-    if (CurAction < 0 || CurDirection < 0 || !Sheet.Loaded()) return;
+    const EditStep step(*this, "Trim Frames");
+    if (!ChooseFramesTarget()) return;
     DirectionData* d = CurrentDirection();
     // The highlights must stand for this direction's frames, not a pending rebuild's.
     if (!d || StripRebuild->Pending() || ThumbCount() != static_cast<int>(d->Frames.size())) return;
@@ -135,9 +163,11 @@ void Form1::mnuTrimFrames_Click() {
     for (int i = 0; i < ThumbCount(); ++i)
         if (ThumbHighlight[i] == 1) picked.push_back(i);
     if (picked.empty() && CurFrame >= 0 && CurFrame < ThumbCount()) picked.push_back(CurFrame);
-    if (picked.empty()) return;
+    if (picked.empty()) {
+        Refuse("Click the thumbnails of the frames to trim first.");
+        return;
+    }
 
-    const EditStep step(*this, "Trim Frames");
     for (const int i : picked) {
         FrameData& f = d->Frames[i];
         if (f.Width <= 0 || f.Height <= 0) continue;
@@ -159,7 +189,10 @@ void Form1::ShowFramesDialog(FramesSource source) {
         FramesWindow->activateWindow();
         return;
     }
-    if (CurAction < 0 || CurDirection < 0 || !CurrentDirection() || !Sheet.Loaded()) return;
+    if (!Sheet.Loaded()) {
+        ChooseFramesTarget(); // says why
+        return;
+    }
 
     // A mask colour that the border lacks is most likely not the background:
     // the whole sheet would be one sprite.
@@ -171,6 +204,15 @@ void Form1::ShowFramesDialog(FramesSource source) {
         const EditStep step(*this, "Change Mask Color");
         MaskColor = ColorAt(sheet, 0, 0);
         SetupSheetView();
+    }
+
+    // Choosing the direction and adding the frames are one step, closed when the window ends.
+    BeginEdit();
+    FramesStepOpen = true;
+    if (!ChooseFramesTarget()) {
+        FramesStepOpen = false;
+        EndEdit("Add Frames");
+        return;
     }
 
     FramesOptions defaults;
@@ -191,8 +233,8 @@ SpriteRect Form1::FramesSearchArea(FramesArea area) const {
     switch (area) {
     case FramesArea::ZoomView: {
         // Every sheet pixel the view shows, the one cut by its edge included.
-        const int32_t side = (256 + ZoomFactor - 1) / ZoomFactor;
-        return {ZoomOriginX(), ZoomOriginY(), side, side};
+        return {ZoomOriginX(), ZoomOriginY(), (ZoomViewWidth() + ZoomFactor - 1) / ZoomFactor,
+                (ZoomViewHeight() + ZoomFactor - 1) / ZoomFactor};
     }
     case FramesArea::CurrentFrame: {
         const FrameData* f = CurrentFrameAt(CurFrame);
@@ -234,7 +276,11 @@ void Form1::UpdateFramesPreview() {
 void Form1::FramesWindow_Finished(int result) {
     const FramesFound found = result == QDialog::Accepted ? FramesFromWindow() : FramesFound{};
     FramesWindow.clear(); // it deletes itself; another may open at once
-    if (!found.Frames.empty()) AddFoundFrames(found.Frames);
+    const bool added = !found.Frames.empty() && AddFoundFrames(found.Frames);
+    if (FramesStepOpen) {
+        FramesStepOpen = false;
+        EndEdit(added ? "Add Frames" : "Add Action");
+    }
     RedrawOverview();
 }
 

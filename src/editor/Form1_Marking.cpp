@@ -89,7 +89,7 @@ void Form1::Picture1_MouseMove(int /*Button*/, int /*Shift*/, double X, double Y
         }
     }
     // As wide as a zoomed pixel (the view's pen width is the zoom factor).
-    Picture1->DrawLine(0, snapY, 256, snapY, ContrastColor);
-    Picture1->DrawLine(snapX, 0, snapX, 256, ContrastColor);
+    Picture1->DrawLine(0, snapY, ZoomViewWidth(), snapY, ContrastColor);
+    Picture1->DrawLine(snapX, 0, snapX, ZoomViewHeight(), ContrastColor);
     Picture1->Present();
 }

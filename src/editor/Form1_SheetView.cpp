@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QScrollBar>
+#include <algorithm>
 #include <cmath>
 
 #include "editor/Form1.h"
@@ -22,9 +23,21 @@ QColor ToQColor(int32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) 
 
 } // namespace
 
-double Form1::Half() const { return 128.0 / ZoomFactor; }
-int32_t Form1::ZoomOriginX() const { return RoundEven(ZoomCenterX - Half()); }
-int32_t Form1::ZoomOriginY() const { return RoundEven(ZoomCenterY - Half()); }
+int Form1::ZoomViewWidth() const { return Picture1->PictureWidth(); }
+int Form1::ZoomViewHeight() const { return Picture1->PictureHeight(); }
+// At the default size both are 128 / ZoomFactor.
+double Form1::HalfX() const { return ZoomViewWidth() / 2.0 / ZoomFactor; }
+double Form1::HalfY() const { return ZoomViewHeight() / 2.0 / ZoomFactor; }
+int32_t Form1::ZoomOriginX() const { return RoundEven(ZoomCenterX - HalfX()); }
+int32_t Form1::ZoomOriginY() const { return RoundEven(ZoomCenterY - HalfY()); }
+
+void Form1::UpdateOverviewScrollRanges() {
+    // Lowering a maximum below the value moves the value, which pans as usual.
+    const int w = Picture2->PictureWidth(), h = Picture2->PictureHeight();
+    const int vw = Picture3->width(), vh = Picture3->height();
+    TNScrollH->setMaximum(w - vw > 0 ? w - vw : 0);
+    TNScrollV->setMaximum(h - vh > 0 ? h - vh : 0);
+}
 
 void Form1::SetupSheetView() {
     // The overview is at least one pixel: an empty sheet leaves it as the reset made it.
@@ -33,9 +46,7 @@ void Form1::SetupSheetView() {
     Picture2->SetPictureSize(w, h);
     Picture2->SetBackColor(MaskColor);
 
-    // Lowering a maximum below the value moves the value, which pans as usual.
-    TNScrollH->setMaximum(w - 256 > 0 ? w - 256 : 0);
-    TNScrollV->setMaximum(h - 256 > 0 ? h - 256 : 0);
+    UpdateOverviewScrollRanges();
 
     const int32_t contrast = ~MaskColor & 0xFFFFFF;
     QPalette pal = Label6->palette();
@@ -77,21 +88,25 @@ void Form1::Picture2_MouseMove(int /*Button*/, int /*Shift*/, double X, double Y
     // The sheet covers the whole overview, so redrawing it replaces the old boxes.
     DrawOverviewSheet();
 
-    ZoomCenterX = FloorPos(X);
-    ZoomCenterY = FloorPos(Y);
-    const double half = Half();
-    const double w = Picture2->PictureWidth();
-    const double h = Picture2->PictureHeight();
-    // The far-edge clamps come last: on a sheet narrower than twice half they win.
-    if (half > ZoomCenterX) ZoomCenterX = RoundEven(half);
-    if (half > ZoomCenterY) ZoomCenterY = RoundEven(half);
-    if (w - half < ZoomCenterX) ZoomCenterX = RoundEven(w - half);
-    if (h - half < ZoomCenterY) ZoomCenterY = RoundEven(h - half);
+    ClampZoomCentre(FloorPos(X), FloorPos(Y));
 
     DrawFrameBox();
     DrawZoomBox();
     Picture2->Present();
     DrawZoomView();
+}
+
+void Form1::ClampZoomCentre(int32_t x, int32_t y) {
+    ZoomCenterX = x;
+    ZoomCenterY = y;
+    const double hx = HalfX(), hy = HalfY();
+    const double w = Picture2->PictureWidth();
+    const double h = Picture2->PictureHeight();
+    // The far-edge clamps come last: on a sheet narrower than twice half they win.
+    if (hx > ZoomCenterX) ZoomCenterX = RoundEven(hx);
+    if (hy > ZoomCenterY) ZoomCenterY = RoundEven(hy);
+    if (w - hx < ZoomCenterX) ZoomCenterX = RoundEven(w - hx);
+    if (h - hy < ZoomCenterY) ZoomCenterY = RoundEven(h - hy);
 }
 
 void Form1::Picture2_MouseUp(int /*Button*/, int /*Shift*/, double /*X*/, double /*Y*/) {
@@ -104,9 +119,13 @@ void Form1::DrawZoomView() {
     const int32_t ox = ZoomOriginX();
     const int32_t oy = ZoomOriginY();
     const int32_t z = ZoomFactor;
-    // Blocks past the sheet's edges keep the view's background.
-    Picture1->Draw([ox, oy, z](const PixelSurface& s) { Sheet.DrawTo(s, ox, oy, 0, 0, 128, 128, z, z); },
-                   QRect(0, 0, 128 * z, 128 * z));
+    // The 128 x 128 block covers the default view at every zoom; a larger view
+    // takes as many sheet pixels as it shows. Blocks past the sheet's edges
+    // keep the view's background.
+    const int32_t cols = std::max(128, (ZoomViewWidth() + z - 1) / z);
+    const int32_t rows = std::max(128, (ZoomViewHeight() + z - 1) / z);
+    Picture1->Draw([ox, oy, z, cols, rows](const PixelSurface& s) { Sheet.DrawTo(s, ox, oy, 0, 0, cols, rows, z, z); },
+                   QRect(0, 0, cols * z, rows * z));
     Picture1->Present();
 }
 
@@ -133,7 +152,6 @@ void Form1::RedrawOverview() {
 }
 
 void Form1::DrawZoomBox() {
-    const double half = Half();
-    Picture2->DrawBox(ZoomCenterX - half, ZoomCenterY - half, ZoomCenterX + half, ZoomCenterY + half,
-                      ContrastColor);
+    const double hx = HalfX(), hy = HalfY();
+    Picture2->DrawBox(ZoomCenterX - hx, ZoomCenterY - hy, ZoomCenterX + hx, ZoomCenterY + hy, ContrastColor);
 }

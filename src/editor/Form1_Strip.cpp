@@ -2,8 +2,9 @@
 // from the scroll position on, and the "New Frame" label after them.
 //
 // Thumbnails are a virtual array: their state lives in plain vectors and only
-// the (at most six) thumbnails laid out have a SpriteFrame widget, taken from a
-// small pool (thumbnail i always uses slot i % 6). A widget showing thumbnail i
+// the thumbnails laid out (six at the default size, more in a wider strip) have
+// a SpriteFrame widget, taken from a small pool (thumbnail i always uses slot
+// i % the pool's size). A widget showing thumbnail i
 // always reflects i's current state, so a layout only touches slots that change
 // hands, and the cost of a rebuild does not grow with the frame count.
 #include <QLabel>
@@ -81,28 +82,28 @@ void Form1::ShowThumbIn(ThumbSlot& slot, int i) {
 
 SpriteFrame* Form1::ThumbWidget(int i) const {
     if (i < 0) return nullptr;
-    const ThumbSlot& slot = ThumbPool[i % StripWindow];
+    const ThumbSlot& slot = ThumbPool[i % ThumbPool.size()];
     if (slot.Shown != i || slot.Widget->isHidden()) return nullptr;
     return slot.Widget;
 }
 
 SpriteFrame* Form1::ThumbHolding(int i) const {
     if (i < 0) return nullptr;
-    const ThumbSlot& slot = ThumbPool[i % StripWindow];
+    const ThumbSlot& slot = ThumbPool[i % ThumbPool.size()];
     return slot.Shown == i ? slot.Widget : nullptr;
 }
 
 void Form1::ThumbChanged(int i) {
     if (i < 0 || i >= ThumbCount()) return;
     ThumbLooks[i] = ThumbLook::Filled;
-    ThumbSlot& slot = ThumbPool[i % StripWindow];
+    ThumbSlot& slot = ThumbPool[i % ThumbPool.size()];
     if (slot.Shown == i) ShowThumbIn(slot, i);
 }
 
 void Form1::SetThumbHighlight(int i, int16_t flag) {
     if (i < 0 || i >= ThumbCount()) return;
     ThumbHighlight[i] = flag;
-    ThumbSlot& slot = ThumbPool[i % StripWindow];
+    ThumbSlot& slot = ThumbPool[i % ThumbPool.size()];
     if (slot.Shown == i) slot.Widget->SetHighlight(flag);
 }
 
@@ -150,11 +151,25 @@ void Form1::RebuildStripAt(int first) {
     FrameScroll_Change();
 }
 
+int Form1::StripSlots() const {
+    return std::max(StripWindow, (Picture4->width() + ThumbWidth - 1) / ThumbWidth + 1);
+}
+
 void Form1::FrameScroll_Change() {
     if (CurAction < 0 || CurDirection < 0) return;
+    const int window = StripSlots();
+    if (window > static_cast<int>(ThumbPool.size())) {
+        // A wider strip: thumbnails change slots, so every slot starts over.
+        for (ThumbSlot& slot : ThumbPool) {
+            slot.Widget->hide();
+            slot.Shown = -1;
+        }
+        while (static_cast<int>(ThumbPool.size()) < window)
+            ThumbPool.push_back({MakeThumbWidget(static_cast<int>(ThumbPool.size())), -1});
+    }
     const int count = ThumbCount();
     const int start = FrameScroll->value();
-    const int end = std::min(count, start + StripWindow); // one past the last laid out
+    const int end = std::min(count, start + window); // one past the last laid out
 
     // Slots whose thumbnail falls outside the window are hidden, so that no
     // stale thumbnail shows beside the label.
@@ -163,7 +178,7 @@ void Form1::FrameScroll_Change() {
 
     int x = 0;
     for (int i = start; i < end; ++i) {
-        ThumbSlot& slot = ThumbPool[i % StripWindow];
+        ThumbSlot& slot = ThumbPool[i % ThumbPool.size()];
         if (slot.Shown != i) ShowThumbIn(slot, i);
         SpriteFrame* w = slot.Widget;
         w->move(x, 0);
@@ -194,7 +209,7 @@ void Form1::lblNewFrame_Click() {
     d.Frames.resize(static_cast<size_t>(k) + 1);
     ThumbHighlight.resize(static_cast<size_t>(k) + 1, 0);
     ThumbLooks.resize(static_cast<size_t>(k) + 1, ThumbLook::Fresh);
-    if (ThumbPool[k % StripWindow].Shown == k) ThumbPool[k % StripWindow].Shown = -1;
+    if (ThumbSlot& slot = ThumbPool[k % ThumbPool.size()]; slot.Shown == k) slot.Shown = -1;
 
     {
         const QSignalBlocker block(FrameScroll);

@@ -123,9 +123,7 @@ TEST_F(FramesTest, GridWindowCellsSkipAndTrimKeepingEachCellsAnchor) {
     }
 }
 
-TEST_F(FramesTest, AddingPastTheDirectionLimitOrWithoutADirectionIsRefused) {
-    SP::CurDirection = -1;
-    EXPECT_TRUE(Open(W().mnuAddSprites) == nullptr && Open(W().mnuAddGrid) == nullptr);
+TEST_F(FramesTest, AddingPastTheDirectionLimitIsRefused) {
     Dir0().assign(32760, FrameData{1, 1, 1, 1, {0, 0}, 1, 0, 0});
     SP::Actions[0].Directions[0].FrameUBound = 32759;
     W().lstDirection_Click(0), WaitForRebuild();
@@ -163,4 +161,27 @@ TEST_F(FramesTest, TrimShrinksTheHighlightedFramesOrElseTheCurrentOne) {
         EXPECT_EQ(HotPixel(Dir0()[i]), HotPixel(cells[i])) << i;
     }
     EXPECT_TRUE(Dir0()[0] == cells[0] && W().mnuUndo->text() == "Undo Trim Frames");
+}
+
+TEST_F(FramesTest, CommandsPickADirectionFirstOrSayWhyTheyCannotRun) {
+    Fresh(); // no sheet: each command says so, once
+    for (QAction* item : {W().mnuAddSprites, W().mnuAddGrid, W().mnuFitFrame, W().mnuTrimFrames}) item->trigger();
+    EXPECT_EQ(messages.Texts().size(), 4u);
+    EXPECT_TRUE(W().FramesWindow.isNull() && W().lstAction->count() == 0);
+
+    // A fresh New Project: the sprites go to "Action 0" / "Dir 0", picked in both lists, in one step.
+    messages.Shown.clear();
+    Menu(W().mnuNew, dir / "f.bmp");
+    QTest::mouseClick(Open(W().mnuAddSprites)->cmdAdd, Qt::LeftButton);
+    EXPECT_EQ(W().lstAction->currentText() + "/" + W().lstDirection->currentText(), "Action 0/Dir 0");
+    EXPECT_TRUE(Dir0().size() == 30u && W().ThumbCount() == 30 && messages.Shown.empty());
+    W().mnuUndo->trigger();
+    EXPECT_TRUE(W().lstAction->count() == 0 && !W().mnuUndo->isEnabled());
+
+    // An action picked but no direction: its first direction; a cancelled window adds nothing.
+    W().Command1_Click(), W().Command1_Click(), W().lstAction_Click(1);
+    SP::Actions[1].Directions.push_back(SP::Actions[1].Directions[0]), SP::Actions[1].DirUBound = 1;
+    Open(W().mnuAddGrid)->reject();
+    EXPECT_TRUE(SP::CurAction == 1 && SP::CurDirection == 0 && W().lstDirection->currentText() == "Dir 0");
+    EXPECT_EQ(SP::Actions[1].Directions[0].Frames.size(), 1u);
 }
