@@ -51,6 +51,9 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    // Where the remembered window size and zoom live (QSettings, under XDG_CONFIG_HOME).
+    QCoreApplication::setOrganizationName("celwright");
+    QCoreApplication::setApplicationName("celwright");
     // What Qt left of the command line: the file to open, if any.
     std::string file;
     bool optionsEnded = false;
@@ -74,8 +77,11 @@ int main(int argc, char** argv) {
     QApplication::setFont(font);
     Form1 window;
     InstallQtMessageBoxes(&window);
+    window.RestoreWindowState();
     window.show();
     // Once the window is up, so that any question or message has it as owner.
     if (!file.empty()) QTimer::singleShot(0, &window, [&window, file] { window.OpenPath(file); });
-    return app.exec();
+    const int status = app.exec();
+    window.SaveWindowState();
+    return status;
 }

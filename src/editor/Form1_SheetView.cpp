@@ -28,8 +28,8 @@ int Form1::ZoomViewHeight() const { return Picture1->PictureHeight(); }
 // At the default size both are 128 / ZoomFactor.
 double Form1::HalfX() const { return ZoomViewWidth() / 2.0 / ZoomFactor; }
 double Form1::HalfY() const { return ZoomViewHeight() / 2.0 / ZoomFactor; }
-int32_t Form1::ZoomOriginX() const { return RoundEven(ZoomCenterX - HalfX()); }
-int32_t Form1::ZoomOriginY() const { return RoundEven(ZoomCenterY - HalfY()); }
+int32_t Form1::ZoomOriginX() const { return ViewMath::ZoomOrigin(ZoomCenterX, HalfX()); }
+int32_t Form1::ZoomOriginY() const { return ViewMath::ZoomOrigin(ZoomCenterY, HalfY()); }
 
 void Form1::UpdateOverviewScrollRanges() {
     // Lowering a maximum below the value moves the value, which pans as usual.
@@ -103,10 +103,16 @@ void Form1::ClampZoomCentre(int32_t x, int32_t y) {
     const double w = Picture2->PictureWidth();
     const double h = Picture2->PictureHeight();
     // The far-edge clamps come last: on a sheet narrower than twice half they win.
-    if (hx > ZoomCenterX) ZoomCenterX = RoundEven(hx);
-    if (hy > ZoomCenterY) ZoomCenterY = RoundEven(hy);
-    if (w - hx < ZoomCenterX) ZoomCenterX = RoundEven(w - hx);
-    if (h - hy < ZoomCenterY) ZoomCenterY = RoundEven(h - hy);
+    // A view an odd number of zoomed pixels across takes the centre half a pixel
+    // further in, so that its origin (a tie, rounded down) shows the edge pixel.
+    const auto near = [](double half) { return ViewMath::OddSpan(half) ? RoundEven(half + 0.5) : RoundEven(half); };
+    const auto far = [](double side, double half) {
+        return ViewMath::OddSpan(half) ? RoundEven(side - half + 0.5) : RoundEven(side - half);
+    };
+    if (hx > ZoomCenterX) ZoomCenterX = near(hx);
+    if (hy > ZoomCenterY) ZoomCenterY = near(hy);
+    if (w - hx < ZoomCenterX) ZoomCenterX = far(w, hx);
+    if (h - hy < ZoomCenterY) ZoomCenterY = far(h, hy);
 }
 
 void Form1::Picture2_MouseUp(int /*Button*/, int /*Shift*/, double /*X*/, double /*Y*/) {

@@ -20,11 +20,10 @@ namespace {
 // One notch of a wheel; finer devices send parts of it, which add up.
 constexpr int Notch = 120;
 
-// The zoom centre whose zoom origin (centre - half, rounded) is `origin`.
+// The zoom centre whose zoom origin is `origin`.
 int32_t CentreFor(int64_t origin, double half) {
-    const double c = std::floor(static_cast<double>(origin) + half);
-    const int32_t centre = RoundEven(c);
-    return RoundEven(centre - half) == origin ? centre : RoundEven(c + 1);
+    const int32_t centre = RoundEven(std::floor(static_cast<double>(origin) + half));
+    return ViewMath::ZoomOrigin(centre, half) == origin ? centre : centre + 1;
 }
 
 } // namespace

@@ -23,4 +23,17 @@ inline int32_t FloorPos(double v) {
     return static_cast<int32_t>(std::floor(v));
 }
 
+// True when half a view's side, in sheet pixels, ends in exactly .5: the view
+// is an odd number of zoomed pixels across. That never happens at the default
+// size (128 / zoom for zooms 2 to 10).
+inline bool OddSpan(double half) { return half - std::floor(half) == 0.5; }
+
+// The sheet pixel at a view's first column for a zoom centre: centre - half,
+// rounded. A view an odd number of zoomed pixels across would always round a
+// tie and reach only even origins, so there a tie goes down.
+inline int32_t ZoomOrigin(int32_t centre, double half) {
+    const double v = centre - half;
+    return OddSpan(half) ? RoundEven(std::floor(v)) : RoundEven(v);
+}
+
 } // namespace ViewMath

@@ -38,13 +38,6 @@ template <class T> void WhenModal(std::function<void(T*)> act) {
     timer->start(5);
 }
 
-// Qt's dialogs keep folders and custom colours in a settings file of their
-// own; keep the user's out of it (read once, before QApplication starts).
-const bool kQtSettingsAway = [] {
-    const auto dir = std::filesystem::temp_directory_path() / "celwright-test-qt-config";
-    return setenv("XDG_CONFIG_HOME", dir.c_str(), 1) == 0;
-}();
-
 const std::string kSip = "Sprite Image Projects (*.sip)"s + '\0' + "*.sip";
 
 } // namespace
@@ -81,7 +74,6 @@ TEST(CommDlgs, OpenTakesExistingFilesSaveAddsTheSuffixRefusesMissingFoldersAndAs
 }
 
 TEST(CommDlgs, ColorChooserHandsOverAndTakesBackTheCustomColours) {
-    ASSERT_TRUE(kQtSettingsAway);
     CustomColors().fill(0);
     CustomColors()[2] = 0x00332211;
     for (bool ok : {false, true}) {
