@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/Messages.h"
+#include "platform/HeapPolicy.h"
 
 namespace EditorBench {
 
@@ -68,6 +69,7 @@ void Measure(benchmark::State& state, const std::string& name, F&& step, bool pa
 // measurement, every registered benchmark runs, then the table of goals.
 inline int Main(int argc, char** argv, std::map<std::string, Goal> goals, const char* heading = "") {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    KeepFreedBuffers(); // as the editor does
     QApplication app(argc, argv);
     MessageRecorder quiet;
     Goals() = std::move(goals);

@@ -12,6 +12,11 @@
 //   - undo and redo of a deletion, of a paste of 5,000 frames and of
 //     a marking in a direction of 10,000 frames, strip and views
 //     shown again                                                   < 10 ms each
+//   - with that sheet and a direction of 10,000 frames: a resize
+//     from the default size to 1920 x 1080 or back, laid out and
+//     painted                                                       < 16 ms each
+//   - one wheel zoom step on the zoom view                          < 4 ms
+//   - one move of a middle-button drag on the zoom view             < 2 ms
 // Every time is printed with its ratio to the limit (below 1 meets it).
 #include <QApplication>
 #include <cstdio>
@@ -212,8 +217,71 @@ void BM_UndoRedoMarking(benchmark::State& state) {
     });
 }
 
+// The big sheet with a direction of 10,000 frames shown.
+std::unique_ptr<Form1> WorkspaceWindow() {
+    auto w = BigSheetWindow();
+    w->Command1_Click();
+    DirectionData& d = SP::Actions[0].Directions[0];
+    d.Frames.assign(10000, FrameData{4000, 4000, 40, 30, {0, 0}, 1, 0, 0});
+    d.FrameUBound = 9999;
+    w->lstAction_Click(0);
+    w->lstDirection_Click(0);
+    w->StripRebuild->Flush();
+    w->Picture2_MouseDown(1, 0, 4000, 4000);
+    w->Picture2_MouseUp(1, 0, 4000, 4000);
+    QApplication::processEvents();
+    return w;
+}
+
+void BM_Resize(benchmark::State& state) {
+    auto w = WorkspaceWindow();
+    const QSize small = w->size(), large(1920, 1080);
+    double grow = 0, shrink = 0;
+    for (auto _ : state) {
+        const double g = Timed([&] {
+            w->resize(large);
+            QApplication::processEvents();
+        });
+        const double s = Timed([&] {
+            w->resize(small);
+            QApplication::processEvents();
+        });
+        if (w->Client->width() != Form1::DefaultClientWidth) state.SkipWithError("not back at the default size");
+        state.SetIterationTime(g + s);
+        grow += g;
+        shrink += s;
+    }
+    Record(state, "resize to 1920 x 1080, 8192 x 8192", grow);
+    Record(state, "resize back to default, 8192 x 8192", shrink);
+}
+
+void BM_WheelZoomStep(benchmark::State& state) {
+    auto w = WorkspaceWindow();
+    w->resize(1920, 1080);
+    QApplication::processEvents();
+    Measure(state, "wheel zoom step, 8192 x 8192",
+            [&](int k) { w->ZoomViewWheel(k % 16 < 8 ? 1 : -1, 101.0 + k % 200, 57.0 + k % 300); });
+}
+
+void BM_MiddleDragMove(benchmark::State& state) {
+    auto w = WorkspaceWindow();
+    w->resize(1920, 1080);
+    w->HScroll1->setValue(4);
+    QApplication::processEvents();
+    w->ZoomPan_Down(0, 400, 400);
+    // Always another zoomed pixel, back and forth.
+    Measure(state, "middle-drag move, 8192 x 8192", [&](int k) {
+        const int t = k % 200 < 100 ? k % 100 : 100 - k % 100;
+        w->ZoomPan_Move(400.0 + 4 * t, 400.0 - 3 * t);
+    });
+    w->ZoomPan_Up(0, 0);
+}
+
 } // namespace
 
+BENCHMARK(BM_Resize)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WheelZoomStep)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MiddleDragMove)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StripRebuild10000)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StripScrollStep)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OverviewDragStep)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -238,5 +306,7 @@ int main(int argc, char** argv) {
         {"undo delete of 10,000", {10}},             {"redo delete of 10,000", {10}},
         {"undo paste 5,000 into 10,000", {10}},      {"redo paste 5,000 into 10,000", {10}},
         {"undo marking in 10,000", {10}},            {"redo marking in 10,000", {10}},
+        {"resize to 1920 x 1080, 8192 x 8192", {16}}, {"resize back to default, 8192 x 8192", {16}},
+        {"wheel zoom step, 8192 x 8192", {4}},       {"middle-drag move, 8192 x 8192", {2}},
     }, "(times in ms)");
 }

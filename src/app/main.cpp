@@ -6,6 +6,7 @@
 #include <string>
 
 #include "editor/Form1.h"
+#include "platform/HeapPolicy.h"
 #include "platform/QtMessages.h"
 
 #ifndef CELWRIGHT_VERSION
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    KeepFreedBuffers();
     QApplication app(argc, argv);
     // Where the remembered window size and zoom live (QSettings, under XDG_CONFIG_HOME).
     QCoreApplication::setOrganizationName("celwright");

@@ -20,6 +20,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPoint>
+#include <QRectF>
 #include <array>
 #include <optional>
 #include <cstdint>
@@ -159,6 +160,7 @@ public:
     // ---- Sheet views (Form1_SheetView.cpp) ----
     void SetupSheetView();
     void HScroll1_Change();
+    void ApplyZoomFactor(); // the zoom bar's value: caption, ZoomFactor and pen width
     void TNScrollH_Change();
     void TNScrollV_Change();
     void Picture2_MouseDown(int Button, int Shift, double X, double Y);
@@ -405,6 +407,12 @@ public:
     // Redraws the zoom view with the crosshair on the zoomed pixel under (X, Y)
     // without touching any frame.
     void DrawZoomViewAt(double X, double Y);
+    void DrawCrosshairAt(double X, double Y);
+    // The zoom box's corners on the overview.
+    QRectF ZoomBoxRect() const;
+    // Redraws the overview for a zoom box that was at `from`: only the old
+    // outline's pixels are drawn again, then the frame box and the new zoom box.
+    void MoveZoomBox(const QRectF& from);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -62,11 +62,15 @@ void Form1::SetupSheetView() {
     Picture2_MouseUp(0, 0, 0, 0);
 }
 
-void Form1::HScroll1_Change() {
+void Form1::ApplyZoomFactor() {
     const int value = HScroll1->value();
     Label3->setText(QString("Zoom: %1x").arg(value));
     ZoomFactor = value;
     Picture1->SetDrawWidth(ZoomFactor);
+}
+
+void Form1::HScroll1_Change() {
+    ApplyZoomFactor();
     DrawZoomView();
     // The frame box is left out here; it returns with the next press on the overview.
     DrawOverviewSheet();

@@ -1,7 +1,6 @@
 // Getting around the sheet as in other pixel editors: the wheel zooms the zoom
 // view around the pointer, scrolls the overview and the strip, and a drag with
 // the middle button pans the zoom view. None of it changes a frame.
-#include <QLabel>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QWheelEvent>
@@ -30,6 +29,10 @@ int32_t CentreFor(int64_t origin, double half) {
 
 void Form1::DrawZoomViewAt(double X, double Y) {
     DrawZoomView();
+    DrawCrosshairAt(X, Y);
+}
+
+void Form1::DrawCrosshairAt(double X, double Y) {
     const QPoint cell = ZoomCell(X, Y);
     LastCellX = static_cast<double>(cell.x()) * ZoomFactor + ZoomFactor / 2.0;
     LastCellY = static_cast<double>(cell.y()) * ZoomFactor + ZoomFactor / 2.0;
@@ -52,14 +55,34 @@ void Form1::ZoomViewWheel(int steps, double X, double Y) {
         const QSignalBlocker block(HScroll1);
         HScroll1->setValue(zoom);
     }
-    ZoomFactor = zoom;
+    const QRectF oldBox = ZoomBoxRect();
+    ApplyZoomFactor();
     ClampZoomCentre(cx, cy);
-    // The zoom bar's own change: label, pen width and both views.
-    HScroll1_Change();
+    DrawZoomViewAt(X, Y);
+    MoveZoomBox(oldBox);
+}
+
+QRectF Form1::ZoomBoxRect() const {
+    const double hx = HalfX(), hy = HalfY();
+    return QRectF(QPointF(ZoomCenterX - hx, ZoomCenterY - hy), QPointF(ZoomCenterX + hx, ZoomCenterY + hy));
+}
+
+void Form1::MoveZoomBox(const QRectF& from) {
+    // Every move adds a few operations to the overview; now and then start afresh.
+    if (Picture2->RecordedOps() > 200) {
+        RedrawOverview();
+        return;
+    }
+    // The old outline's rows and columns, with a pixel to spare, get the sheet back.
+    const int l = static_cast<int>(std::floor(from.left())) - 1, r = static_cast<int>(std::ceil(from.right())) + 1;
+    const int t = static_cast<int>(std::floor(from.top())) - 1, b = static_cast<int>(std::ceil(from.bottom())) + 1;
+    const int32_t w = Picture2->PictureWidth(), h = Picture2->PictureHeight();
+    for (const QRect& strip : {QRect(QPoint(l, t), QPoint(r, t + 2)), QRect(QPoint(l, b - 2), QPoint(r, b)),
+                               QRect(QPoint(l, t), QPoint(l + 2, b)), QRect(QPoint(r - 2, t), QPoint(r, b))})
+        Picture2->Draw([w, h](const PixelSurface& s) { SpriteProject::Sheet.DrawTo(s, 0, 0, 0, 0, w, h, 1, 1); }, strip);
     DrawFrameBox();
     DrawZoomBox();
     Picture2->Present();
-    DrawZoomViewAt(X, Y);
 }
 
 void Form1::ZoomPan_Down(int Shift, double X, double Y) { Pan = PanState{Shift, X, Y, ZoomCenterX, ZoomCenterY, false}; }
@@ -70,6 +93,7 @@ void Form1::ZoomPan_Move(double X, double Y) {
     if (!Pan->Moved && from == to) return; // still a click
     Pan->Moved = true;
     const int32_t oldX = ZoomCenterX, oldY = ZoomCenterY;
+    const QRectF oldBox = ZoomBoxRect();
     // Moving the centre by whole sheet pixels moves the origin by as many, so the
     // pixel grabbed stays under the pointer.
     ClampZoomCentre(static_cast<int32_t>(int64_t{Pan->CentreX} - (to.x() - from.x())),
@@ -79,7 +103,7 @@ void Form1::ZoomPan_Move(double X, double Y) {
                           cell.y() * ZoomFactor + ZoomFactor / 2.0 == LastCellY;
     if (ZoomCenterX == oldX && ZoomCenterY == oldY && sameCell) return;
     DrawZoomViewAt(X, Y);
-    if (ZoomCenterX != oldX || ZoomCenterY != oldY) RedrawOverview();
+    if (ZoomCenterX != oldX || ZoomCenterY != oldY) MoveZoomBox(oldBox);
 }
 
 void Form1::ZoomPan_Up(double /*X*/, double /*Y*/) {

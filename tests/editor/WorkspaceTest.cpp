@@ -205,7 +205,9 @@ TEST_F(WorkspaceTest, EverySheetPixelIsOneSolidBlockAtEveryScaleFactor) {
                     }
                     if (cell >= 0) {
                         ASSERT_EQ(pos, (want + 1) & 0xFF) << "a skipped sheet pixel " << dpr << " " << d;
-                        if (d < n - 1) EXPECT_NEAR(run, v.zoom * dpr, 1.0) << dpr << " " << d;
+                        if (d < n - 1) {
+                            EXPECT_NEAR(run, v.zoom * dpr, 1.0) << dpr << " " << d;
+                        }
                     }
                     cell = cell < 0 ? (pos - (across ? v.origin.x() : v.origin.y())) & 0xFF : cell + 1;
                     run = 1;
