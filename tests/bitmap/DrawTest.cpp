@@ -76,6 +76,37 @@ TEST(Drawing, RandomBlocksAndMasksMatchThePixelRule) {
     }
 }
 
+// The mask builder fills long runs, takes two pixels per load, then one, and
+// the row's last byte by byte: the key colour, or a near miss of it in its
+// first or last byte, at every position of every row length decides its own
+// pixel only, and padding stays zero.
+TEST(Drawing, MaskOfAPixelAtEveryPositionOfEveryRowLength) {
+    const int32_t key = Rgb(255, 0, 255), other = Rgb(10, 20, 30);
+    for (int w = 1; w <= 40; ++w)
+        for (int x = 0; x < w; ++x)
+            for (int32_t background : {key, other})
+                for (int32_t odd : {key, key ^ 1, key ^ 0x010000, other}) {
+                    TestPicture pic = MakePicture(w, 2, background);
+                    pic.At(x, 0) = odd;
+                    Bytes stream; // bottom row first, a record per pixel
+                    for (int i = 0; i < 2 * w; ++i) {
+                        const int32_t c = pic.At(i % w, 1 - i / w);
+                        stream.insert(stream.end(), {1, uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+                    }
+                    cBitMap bm;
+                    ASSERT_TRUE(bm.FromRLE(w, 2, 5, 0, stream));
+                    bm.GenMask(key);
+                    for (int y = 0; y < 2; ++y)
+                        for (int b = 0; b < bm.Stride(); ++b) {
+                            const size_t at = size_t(1 - y) * bm.Stride() + b;
+                            const bool pad = b >= 3 * w, hit = !pad && pic.At(b / 3, y) == key;
+                            ASSERT_EQ(bm.MaskBits().data()[at], hit ? 0xFF : 0) << w << " " << x << " " << at;
+                            ASSERT_EQ(bm.SpriteBits().data()[at], hit || pad ? 0 : bm.Pixels().data()[at])
+                                << at;
+                        }
+                }
+}
+
 TEST(Drawing, SizesRoundHalfToEvenAndOddArgumentsStayInside) {
     TempDir dir;
     cBitMap sq, bm;

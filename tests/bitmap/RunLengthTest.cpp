@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "bitmap/BitmapHelpers.h"
+#include "bitmap/RowScan.h"
 
 namespace {
 
@@ -24,10 +25,39 @@ Bytes Decoded(int w, std::vector<int32_t> colors, int mode) {
             : mode == 1 ? Rgb(bw, bw, bw)
                         : Rgb(q(c & 0xFF, 0xF8), q(c >> 8 & 0xFF, 0xFC), q(c >> 16, 0xF8));
     }
-    const int h = int(colors.size()) / w;
-    TestPicture pic = MakePicture(w, h);
-    for (int i = 0; i < w * h; ++i) pic.At(i % w, h - 1 - i / w) = colors[i];
-    return RowsOf(pic);
+    const size_t stride = size_t(3 * w + 3) & ~size_t{3};
+    Bytes rows(colors.size() / size_t(w) * stride, 0);
+    for (size_t i = 0; i < colors.size(); ++i)
+        for (int k = 0; k < 3; ++k)
+            rows[i / w * stride + i % w * 3 + k] = uint8_t(colors[i] >> (16 - 8 * k));
+    return rows;
+}
+
+// The stream of a pixel-at-a-time encoder (colours bottom row first): a record
+// closes when its value changes or its count reaches 127; mode 1 sets bit i,
+// low bit first, for a grey of 128 or more.
+Bytes ReferenceStream(const std::vector<int32_t>& colors, int mode) {
+    const size_t rec = mode == 5 ? 4 : mode == 4 ? 3 : 2;
+    Bytes s(mode == 1 ? colors.size() / 8 + 1 : 0, 0);
+    s.reserve(colors.size() * rec);
+    int32_t key = -1;
+    for (size_t i = 0; i < colors.size(); ++i) {
+        const int32_t c = colors[i], r = c & 0xFF, g = c >> 8 & 0xFF, b = c >> 16, grey = (r + g + b) / 3;
+        if (mode == 1) {
+            s[i / 8] |= uint8_t((grey >= 128) << i % 8);
+            continue;
+        }
+        if ((mode == 2 ? grey : c) != key || s[s.size() - rec] == 127) {
+            key = mode == 2 ? grey : c;
+            s.push_back(0);
+            if (mode == 5) s.insert(s.end(), {uint8_t(r), uint8_t(g), uint8_t(b)});
+            if (mode == 4)
+                s.insert(s.end(), {uint8_t((r & 0xF8) | g >> 5), uint8_t((g & 0x1C) << 3 | b >> 3)});
+            if (mode == 2) s.push_back(uint8_t(grey));
+        }
+        ++s[s.size() - rec];
+    }
+    return s;
 }
 
 } // namespace
@@ -116,4 +146,77 @@ TEST(RunLength, RefusedStreamsLeaveTheSurfaceAloneAndTheLargestSideWorks) {
     Bytes want(98304 * 130, 0); // rows of 3 padding bytes, bottom row first
     for (int x = 0; x < 256; ++x) std::copy_n(x < 255 ? "\3\2\1" : "\11\11\11", 3, want.begin() + 3 * x);
     EXPECT_TRUE(RowsOf(bm) == want && bm.Header().biSizeImage == want.size());
+}
+
+// The run scanner compares eight or sixteen bytes at a time and then finishes
+// byte by byte; a difference in any byte of any pixel must end the run there,
+// wherever it falls against those steps. Rows are exactly as long as their
+// pixels, so a load past the end is caught under the sanitizers.
+TEST(RunLength, TheRunScannerFindsEveryRunEndUpToTheRowsLastByte) {
+    for (size_t w = 1; w <= 40; ++w)
+        for (size_t at = 0; at < w; ++at)
+            for (size_t byte = 0; byte < 3; ++byte) {
+                Bytes row(3 * w);
+                for (size_t k = 0; k < row.size(); ++k)
+                    row[k] = uint8_t(0x31 + k % 3);
+                row[3 * at + byte] ^= 0x80;
+                for (size_t start = 0; start < w; ++start) {
+                    size_t end = start + 1;
+                    while (end < w && std::equal(&row[3 * end], &row[3 * end + 3], &row[3 * start]))
+                        ++end;
+                    uint32_t colour = 0;
+                    ASSERT_EQ(RowScan::NextRun(row.data(), 3 * start, row.size(), colour), 3 * end)
+                        << w << " " << at << " " << byte << " " << start;
+                    ASSERT_EQ(colour, RowScan::Load24(&row[3 * start]));
+                }
+            }
+}
+
+// The coders take several pixels per step (a load of eight bytes, fills of
+// sixteen pixels, records merged while their value repeats) and finish one at
+// a time. For every row length, a change sits at each of the last 16 positions
+// of the first row and of the picture: a rare pixel or a change for good in
+// one colour (runs past 127 and across rows), a copy of its neighbour or a
+// change for good where every pixel has its own colour, and a copy of its
+// neighbour where neighbours agree only after the mode's reduction.
+// The stream must be the pixel-at-a-time one, also when the rows come one at
+// a time, and must decode to the reduced pixels.
+TEST(RunLength, EveryPositionNearARowEndOrTheStreamEndCodesAsPixelByPixel) {
+    constexpr int H = 4;
+    auto busy = [](int i) { return Rgb(17 * i & 0xFF, (i * 5 + 3) & 0xFF, 255 - i); };
+    auto twins = [](int i) { // same grey, then the same 16-bit colour
+        const int k = i / 2, a = 40 + 3 * k % 150, c = Rgb(a, 90, 200 - k);
+        return i % 2 == 0 ? c : k % 2 ? Rgb(90, 200 - k, a) : c ^ 0x010101;
+    };
+    // 0: a rare pixel, 1: a copy of its neighbour, 2: a change for good.
+    const std::pair<int, int> changes[] = {{0, 0}, {0, 2}, {1, 1}, {1, 2}, {2, 1}}; // background, change
+    for (int w = 1; w <= 40; ++w)
+        for (const auto& [background, change] : changes)
+            for (int p = 0; p < w * H; ++p) {
+                if (p % w < w - 16 || (p >= w && p < w * (H - 1))) continue;
+                std::vector<int32_t> colors(size_t(w) * H);
+                for (int i = 0; i < w * H; ++i)
+                    colors[i] = background == 0 ? Rgb(40, 60, 80) : background == 1 ? busy(i) : twins(i);
+                if (change == 0)
+                    colors[p] = Rgb(250, 240, 230);
+                else if (change == 1)
+                    colors[p] = colors[p == 0 ? 1 : p - 1];
+                else
+                    std::fill(colors.begin() + p, colors.end(), Rgb(200, 210, 220));
+                const cBitMap src = FromColors(w, H, colors);
+                for (uint8_t mode : {1, 2, 4, 5}) {
+                    SCOPED_TRACE(testing::Message() << "width " << w << " background " << background << " at "
+                                                    << p << " change " << change << " mode " << int(mode));
+                    const Bytes s = src.ToRLE(mode);
+                    ASSERT_EQ(s, ReferenceStream(colors, mode));
+                    ImageStreamEncoder sliced(mode, w, H);
+                    for (int y = 0; y < H; ++y)
+                        sliced.AddRows(src.Pixels().data() + y * src.Stride(), 1, 0);
+                    ASSERT_EQ(sliced.Finish(), s) << "a row at a time";
+                    cBitMap back;
+                    if (s.size() < 2) continue; // under 8 pixels in mode 1: refused
+                    ASSERT_TRUE(back.FromRLE(w, H, mode, 0, s));
+                    ASSERT_EQ(RowsOf(back), Decoded(w, colors, mode));
+                }
+            }
 }

@@ -10,6 +10,8 @@ namespace {
 
 // Slices of 1 MB hold 349 rows of this width, so its files take several.
 constexpr int Wide = 1001;
+// And 10 rows of the widest sheet (rows of 98304 bytes), the fewest they hold.
+constexpr int Widest = 32767, SliceRows = 10;
 
 // The same picture as a top-down file whose rows start 7 bytes after a
 // 52-byte info header (heights are negative there).
@@ -36,6 +38,20 @@ Streamed StreamOf(const std::string& path, uint8_t mode) {
     return s;
 }
 
+// The start of a stream that paints exactly n pixels (mode 1: the whole bytes before pixel n).
+Bytes Painting(Bytes s, uint8_t mode, int64_t n) {
+    if (mode == 1) {
+        s.resize(size_t(n / 8));
+        return s;
+    }
+    const size_t rec = mode == 5 ? 4 : mode == 4 ? 3 : 2;
+    size_t p = 0;
+    for (; p + rec <= s.size() && n > 0; p += rec)
+        n -= s[p] = uint8_t(std::min<int64_t>(s[p], n));
+    s.resize(p);
+    return s;
+}
+
 } // namespace
 
 TEST(StreamFile, ReadingGivesTheStreamOfTheLoadedSheetInEveryModeAndRowOrder) {
@@ -50,6 +66,41 @@ TEST(StreamFile, ReadingGivesTheStreamOfTheLoadedSheetInEveryModeAndRowOrder) {
             for (uint8_t mode : {1, 2, 4, 5, 0, 3})
                 EXPECT_EQ(StreamOf(dir / name, mode), Streamed(true, w, h, whole.ToRLE(mode), {}))
                     << name << " mode " << int(mode);
+    }
+}
+
+// Sheets of one slice less, exactly one, one more and two and one, read in
+// slices and painted in windows: runs and bytes of bits carry across every
+// slice end, and painting stops a pixel before, at and a pixel after the row
+// ends around the first window end, and just before the stream end.
+TEST(StreamFile, SliceAndWindowEndsNearEveryRowGiveTheWholeBufferBytes) {
+    TempDir dir;
+    for (int h : {SliceRows - 1, SliceRows, SliceRows + 1, 2 * SliceRows + 1}) {
+        const TestPicture pic = RunnyPicture(Widest, h, static_cast<unsigned>(h), 3);
+        WriteFileBytes(dir / "up.bmp", MakeBmp24(pic));
+        WriteFileBytes(dir / "down.bmp", TopDownBmp(pic));
+        cBitMap whole;
+        ASSERT_TRUE(whole.LoadBMP(dir / "up.bmp"));
+        for (uint8_t mode : {1, 2, 4, 5}) {
+            const Bytes stream = whole.ToRLE(mode);
+            for (const char* name : {"up.bmp", "down.bmp"})
+                EXPECT_EQ(StreamOf(dir / name, mode), Streamed(true, Widest, h, stream, {}))
+                    << h << " rows " << name << " mode " << int(mode);
+            std::vector<Bytes> cuts = {stream};
+            // Cut short in modes 1 and 5 (the others paint as 5 does).
+            for (int rows = SliceRows - 1; h == SliceRows + 1 && mode % 4 == 1 && rows <= h; ++rows)
+                for (int d : {-1, 0, 1})
+                    if (rows < h || d < 0) cuts.push_back(Painting(stream, mode, int64_t{Widest} * rows + d));
+            for (const Bytes& cut : cuts) {
+                SCOPED_TRACE(testing::Message()
+                             << h << " rows, mode " << int(mode) << ", bytes " << cut.size());
+                cBitMap back;
+                ASSERT_TRUE(back.FromRLE(Widest, h, mode, 0, cut) && back.Save(dir / "whole.bmp"));
+                ASSERT_EQ(cBitMap::SaveFromRLE(dir / "painted.bmp", Widest, h, mode, cut),
+                          cBitMap::StreamSave::Saved);
+                EXPECT_EQ(ReadFileBytes(dir / "painted.bmp"), ReadFileBytes(dir / "whole.bmp"));
+            }
+        }
     }
 }
 

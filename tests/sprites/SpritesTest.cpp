@@ -215,3 +215,22 @@ TEST(SpritesFrames, MovingARectangleOfAnEmptyOrHostileFrame) {
     MoveFrameRect(wild, {-5, 0, 1, 1}, HotSpotRule::TopLeft);
     EXPECT_EQ(wild.HotSpotX, INT32_MAX);
 }
+
+// The mask colour is passed eight pixels at a time and then one at a time up
+// to the end of the area: a lone sprite pixel (one bit off the mask colour) is
+// found wherever it falls against those steps, from any start.
+TEST(SpritesTrimRect, FindsALonePixelAtEveryPositionOfEveryRowLength) {
+    for (int w = 1; w <= 40; ++w)
+        for (int x = 0; x < w; ++x) {
+            std::vector<std::string> art(2, std::string(w, '.'));
+            art[1][x] = 'm';
+            const Drawn d(art);
+            const SpriteRect lone{x, 1, 1, 1};
+            for (int start = 0; start <= x; ++start)
+                for (int end : {x + 1, w})
+                    ASSERT_EQ(TrimRect(d.View, Magenta, {start, 0, end - start, 2}), lone)
+                        << w << " " << start;
+            EXPECT_EQ(TrimRect(d.View, Magenta, {0, 0, x, 2}), SpriteRect{});
+            EXPECT_EQ(FindSprites(d.View, Magenta, d.All(), 0, 1).Rects, Rects{lone});
+        }
+}
