@@ -79,8 +79,10 @@ void Form1::LayoutClient() {
     if (zoomResized || viewportResized || Picture4->size() != stripBefore) ++Relayouts;
     if (viewportResized) UpdateOverviewScrollRanges();
     if (zoomResized) {
-        // The zoom box takes the view's new proportions; the crosshair comes back
-        // with the next move.
+        // The centre keeps the view on the sheet as a press on the overview would,
+        // the zoom box takes the view's new proportions, and the crosshair comes
+        // back with the next move.
+        ClampZoomCentre(ZoomCenterX, ZoomCenterY);
         LastCellX = LastCellY = std::numeric_limits<double>::quiet_NaN();
         DrawZoomView();
         RedrawOverview();

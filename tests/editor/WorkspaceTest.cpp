@@ -63,6 +63,11 @@ TEST_F(WorkspaceTest, ExtraRoomGoesToTheViewsAndTheStripAndComesBack) {
     EXPECT_TRUE(W().ThumbWidget(19) && W().ThumbWidget(19)->x() == 4 * 89 && W().lblNewFrame->x() == 5 * 89);
     EXPECT_TRUE(Captions(19).startsWith("Frame 19")) << Captions(19).toStdString();
 
+    // Growing keeps the zoom view on the sheet.
+    W().Picture2_MouseDown(1, 0, 5000, 5000), W().Picture2_MouseUp(1, 0, 5000, 5000);
+    Grow(401, 300);
+    const int z = W().ZoomFactor;
+    EXPECT_TRUE(W().ZoomOriginX() + W().ZoomViewWidth() / z <= 640 && W().ZoomOriginY() + W().ZoomViewHeight() / z <= 480);
     Grow(0, 0);
     EXPECT_EQ(defaults(), at553);
     EXPECT_TRUE(W().TNScrollH->maximum() == 640 - 256 && W().Picture1->PictureWidth() == 256);
