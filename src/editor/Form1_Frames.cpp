@@ -14,6 +14,7 @@
 #include "editor/FramesDialog.h"
 #include "platform/DeferredCall.h"
 #include "platform/PictureBox.h"
+#include "platform/ProgressWindow.h"
 #include "sprites/Sprites.h"
 
 using namespace SpriteProject;
@@ -248,7 +249,15 @@ SpriteRect Form1::FramesSearchArea(FramesArea area) const {
 FramesFound Form1::FramesFromWindow() const {
     if (!FramesWindow) return {};
     const FramesOptions options = FramesWindow->Options();
-    return FindFrames(Sheet, MaskColor, FramesSearchArea(options.Area), options);
+    // On a large sheet the search takes a while: it can be watched and stopped.
+    QWidget* owner = FramesWindow->isVisible() ? static_cast<QWidget*>(FramesWindow.data()) : const_cast<Form1*>(this);
+    const ProgressWindow progress(owner, "Looking for frames...");
+    FramesFound found = FindFrames(Sheet, MaskColor, FramesSearchArea(options.Area), options, progress.Reporter());
+    if (found.Cancelled) {
+        found.Frames.clear();
+        found.Error = "The search was stopped; change an option to search again";
+    }
+    return found;
 }
 
 void Form1::UpdateFramesPreview() {

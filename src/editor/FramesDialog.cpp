@@ -34,7 +34,8 @@ SheetPixels PartOf(const SheetPixels& sheet, const SpriteRect& part) {
 
 } // namespace
 
-FramesFound FindFrames(const SheetPixels& sheet, int32_t maskColor, SpriteRect area, const FramesOptions& o) {
+FramesFound FindFrames(const SheetPixels& sheet, int32_t maskColor, SpriteRect area, const FramesOptions& o,
+                       const Progress& progress) {
     FramesFound out;
     if (!sheet.Usable()) {
         out.Error = "There is no sheet to look at";
@@ -48,7 +49,8 @@ FramesFound FindFrames(const SheetPixels& sheet, int32_t maskColor, SpriteRect a
     }
     std::vector<SpriteRect> rects;
     if (o.Source == FramesSource::Sprites) {
-        SpriteRects found = FindSprites(sheet, maskColor, a, o.MergeGap, o.MinSize);
+        SpriteRects found = FindSprites(sheet, maskColor, a, o.MergeGap, o.MinSize, progress);
+        out.Cancelled = found.Cancelled;
         out.Error = std::move(found.Error);
         rects = std::move(found.Rects);
     } else {
@@ -61,7 +63,8 @@ FramesFound FindFrames(const SheetPixels& sheet, int32_t maskColor, SpriteRect a
         grid.GapY = o.GapY;
         grid.Columns = o.Columns;
         grid.Rows = o.Rows;
-        SpriteRects cells = GridCells(PartOf(sheet, a), maskColor, grid, o.SkipEmpty);
+        SpriteRects cells = GridCells(PartOf(sheet, a), maskColor, grid, o.SkipEmpty, progress);
+        out.Cancelled = cells.Cancelled;
         out.Error = std::move(cells.Error);
         rects = std::move(cells.Rects);
         for (SpriteRect& r : rects) r.X += a.X, r.Y += a.Y;

@@ -44,8 +44,10 @@ struct FramesOptions {
 struct FramesFound {
     std::vector<FrameData> Frames;
     std::string Error;
+    bool Cancelled = false; // the search was stopped through its Progress
 };
-FramesFound FindFrames(const SheetPixels& sheet, int32_t maskColor, SpriteRect area, const FramesOptions& options);
+FramesFound FindFrames(const SheetPixels& sheet, int32_t maskColor, SpriteRect area, const FramesOptions& options,
+                       const Progress& progress = {});
 
 class FramesDialog : public QDialog {
     Q_OBJECT

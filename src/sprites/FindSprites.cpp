@@ -109,8 +109,10 @@ class GroupScan {
 public:
     explicit GroupScan(const RowReader& reader) : reader_(reader) {}
 
-    bool Run(int32_t x0, int32_t y0, int32_t x1, int32_t y1, std::vector<Box>& found) {
+    bool Run(int32_t x0, int32_t y0, int32_t x1, int32_t y1, std::vector<Box>& found, const Progress& progress) {
         for (int32_t y = y0; y < y1; ++y) {
+            // A report every few rows costs nothing beside the scan.
+            if ((y - y0) % 256 == 0 && !progress.Report(static_cast<double>(y - y0) / (y1 - y0))) return true;
             ReadRuns(reader_.Row(y), x0, x1);
             if (cur_.empty() && prev_.empty()) continue;
             Connect(y);
@@ -288,15 +290,19 @@ bool SheetPixels::Usable() const {
 }
 
 SpriteRects FindSprites(const SheetPixels& sheet, int32_t maskColor, SpriteRect area, int32_t mergeGap,
-                        int64_t minPixels) {
+                        int64_t minPixels, const Progress& progress) {
     SpriteRects result;
     int32_t x0, y0, x1, y1;
     if (!Clip(sheet, area, x0, y0, x1, y1)) return result;
     const RowReader reader(sheet, maskColor);
     std::vector<Box> boxes;
-    if (!GroupScan(reader).Run(x0, y0, x1, y1, boxes)) {
+    if (!GroupScan(reader).Run(x0, y0, x1, y1, boxes, progress)) {
         result.Error = "The sheet holds more than " + std::to_string(MaxPixelGroups) +
                        " separate groups of pixels; is the mask colour right?";
+        return result;
+    }
+    if (progress.Cancelled()) {
+        result.Cancelled = true;
         return result;
     }
     const int64_t gap = std::max(mergeGap, 0);
@@ -307,6 +313,7 @@ SpriteRects FindSprites(const SheetPixels& sheet, int32_t maskColor, SpriteRect 
     result.Rects.reserve(boxes.size());
     for (const Box& b : boxes)
         result.Rects.push_back({b.X0, b.Y0, b.X1 - b.X0 + 1, b.Y1 - b.Y0 + 1});
+    progress.Report(1);
     return result;
 }
 

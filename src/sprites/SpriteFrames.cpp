@@ -37,7 +37,8 @@ bool GridSide(int64_t length, int32_t offset, int32_t cell, int32_t gap, int32_t
 
 } // namespace
 
-SpriteRects GridCells(const SheetPixels& sheet, int32_t maskColor, const GridSpec& grid, bool skipEmpty) {
+SpriteRects GridCells(const SheetPixels& sheet, int32_t maskColor, const GridSpec& grid, bool skipEmpty,
+                      const Progress& progress) {
     SpriteRects result;
     if (!sheet.Usable()) {
         result.Error = "There is no sheet to divide into cells";
@@ -63,7 +64,12 @@ SpriteRects GridCells(const SheetPixels& sheet, int32_t maskColor, const GridSpe
         return result;
     }
     result.Rects.reserve(static_cast<size_t>(columns * rows));
-    for (int64_t r = 0; r < rows; ++r)
+    for (int64_t r = 0; r < rows; ++r) {
+        if (skipEmpty && !progress.Report(static_cast<double>(r) / static_cast<double>(rows))) {
+            result.Rects.clear();
+            result.Cancelled = true;
+            return result;
+        }
         for (int64_t c = 0; c < columns; ++c) {
             // Fits the sheet, so every value stays within its side.
             const SpriteRect cell{
@@ -73,6 +79,8 @@ SpriteRects GridCells(const SheetPixels& sheet, int32_t maskColor, const GridSpe
             if (skipEmpty && TrimRect(sheet, maskColor, cell).Empty()) continue;
             result.Rects.push_back(cell);
         }
+    }
+    if (skipEmpty) progress.Report(1);
     return result;
 }
 

@@ -12,6 +12,7 @@
 
 #include "bitmap/cBitMap.h"
 #include "project/SpriteProject.h"
+#include "base/Progress.h"
 
 struct SpriteRect {
     int32_t X = 0;
@@ -47,6 +48,7 @@ struct SheetPixels {
 struct SpriteRects {
     std::vector<SpriteRect> Rects;
     std::string Error;
+    bool Cancelled = false; // stopped through its Progress: no rects, no error
 };
 
 // Most separate groups of pixels one search keeps before merging. Far more than
@@ -66,8 +68,9 @@ inline constexpr size_t MaxPixelGroups = size_t{1} << 20;
 // form a row; rows go top to bottom, each row left to right.
 // Refuses (Error set, no rects) a search that meets more than MaxPixelGroups
 // groups. Memory: a few runs per row of the area plus one small record per group.
+// The scan reports its progress by rows and stops when asked to.
 SpriteRects FindSprites(const SheetPixels& sheet, int32_t maskColor, SpriteRect area, int32_t mergeGap,
-                        int64_t minPixels);
+                        int64_t minPixels, const Progress& progress = {});
 
 // The smallest rectangle holding every sprite pixel of rect (clipped to the
 // sheet); an empty rectangle (all 0) when it holds none.
@@ -93,8 +96,10 @@ inline constexpr int64_t MaxGridCells = int64_t{1} << 20;
 // The grid's cells row by row, each left to right; with skipEmpty, cells
 // without a sprite pixel are left out. Refuses (Error set) cell sizes under 1,
 // negative values, a grid that does not fit the sheet or has no whole cell on
-// it, and grids of more than MaxGridCells cells.
-SpriteRects GridCells(const SheetPixels& sheet, int32_t maskColor, const GridSpec& grid, bool skipEmpty);
+// it, and grids of more than MaxGridCells cells. Looking for empty cells
+// reports its progress by rows of cells and stops when asked to.
+SpriteRects GridCells(const SheetPixels& sheet, int32_t maskColor, const GridSpec& grid, bool skipEmpty,
+                      const Progress& progress = {});
 
 // ---- frames ----------------------------------------------------------------
 

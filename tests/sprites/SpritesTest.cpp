@@ -234,3 +234,25 @@ TEST(SpritesTrimRect, FindsALonePixelAtEveryPositionOfEveryRowLength) {
             EXPECT_EQ(FindSprites(d.View, Magenta, d.All(), 0, 1).Rects, Rects{lone});
         }
 }
+
+TEST(FindSprites, LongSearchesReportByRowsAndStopWhenAsked) {
+    // 600 rows of sprites: the scan reports every 256 rows and once at the end.
+    std::vector<std::string> art(600, std::string(40, '.'));
+    for (size_t y = 0; y < art.size(); y += 10) art[y].replace(4, 6, 6, '#');
+    const Drawn d(art);
+    for (bool grid : {false, true}) {
+        std::vector<double> seen;
+        const auto search = [&](const Progress& p) {
+            return grid ? GridCells(d.View, Magenta, {40, 10, 0, 0, 0, 0, 0, 0}, true, p)
+                        : FindSprites(d.View, Magenta, d.All(), 0, 1, p);
+        };
+        const SpriteRects all = search(Progress([&](double v) { return seen.push_back(v), true; }));
+        EXPECT_TRUE(all.Rects.size() == 60u && !all.Cancelled) << grid;
+        EXPECT_TRUE(seen.size() >= 3 && std::ranges::is_sorted(seen) && seen.back() == 1.0) << grid;
+        for (size_t stopAt : {size_t{1}, seen.size() - 1}) {
+            size_t calls = 0;
+            const SpriteRects stopped = search(Progress([&](double) { return ++calls < stopAt; }));
+            EXPECT_TRUE(stopped.Cancelled && stopped.Rects.empty() && stopped.Error.empty()) << grid << stopAt;
+        }
+    }
+}
