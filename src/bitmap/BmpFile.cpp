@@ -11,8 +11,9 @@ namespace Bmp {
 
 namespace {
 
-// Writing to disk starts once this much is written and not yet on its way.
-constexpr size_t WritebackSlice = size_t{32} << 20;
+// Writing to disk starts once this much is written and not yet on its way:
+// little, so the disk is busy from the start and the final sync finds little left.
+constexpr size_t WritebackSlice = size_t{2} << 20;
 
 void PutU16(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v);
@@ -52,15 +53,21 @@ bool Writer::Open(const BitmapInfoHeader& h, size_t pixelBytes) {
     return ok_ || Fail();
 }
 
-bool Writer::Write(const uint8_t* rows, size_t n) {
+bool Writer::Put(const uint8_t* rows, size_t n) {
     if (!ok_) return false;
     if (n == 0) return true;
-    if (!file_.Write(rows, n)) return Fail();
+    // errno is the writing thread's own: the text is taken here.
+    auto failed = [this] {
+        error_ = std::strerror(errno ? errno : EIO);
+        ok_ = false;
+        return false;
+    };
+    if (!file_.Write(rows, n)) return failed();
     written_ += n;
 #ifdef SYNC_FILE_RANGE_WRITE
     // Pictures of one slice or less are left to the final flush.
     if (total_ > WritebackSlice && (written_ - started_ >= WritebackSlice || written_ == total_)) {
-        if (std::fflush(file_.Handle()) != 0) return Fail();
+        if (std::fflush(file_.Handle()) != 0) return failed();
         ::sync_file_range(::fileno(file_.Handle()), static_cast<off_t>(HeadersBytes + started_),
                           static_cast<off_t>(written_ - started_), SYNC_FILE_RANGE_WRITE);
         started_ = written_;
@@ -70,8 +77,8 @@ bool Writer::Write(const uint8_t* rows, size_t n) {
 }
 
 bool Writer::Commit() {
-    if (ok_ && !file_.Commit(error_)) return Fail();
-    return ok_;
+    if (!ok_ || !file_.Commit(error_)) return Fail();
+    return true;
 }
 
 bool Writer::Fail() {

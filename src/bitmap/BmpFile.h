@@ -29,9 +29,17 @@ public:
     // Creates the temporary file and writes the headers for pixelBytes of rows.
     bool Open(const BitmapInfoHeader& header, size_t pixelBytes);
     // The next n bytes of rows.
-    bool Write(const uint8_t* rows, size_t n);
-    // Flushes, syncs and renames the file over the target.
+    bool Write(const uint8_t* rows, size_t n) { return Put(rows, n) || Fail(); }
+    // As Write, but a failure is only kept, for Commit to show: rows may then be
+    // written by a thread of their own while the user hears only from this one.
+    bool Put(const uint8_t* rows, size_t n);
+    // Flushes, syncs and renames the file over the target (or shows why not).
     bool Commit();
+    // Gives up the file silently: nothing is left, the target stays as it was.
+    void Discard() {
+        file_.Discard();
+        ok_ = false;
+    }
 
 private:
     bool Fail();

@@ -1,8 +1,11 @@
 // The image streams: the whole picture in memory order (bottom row first, each
 // row left to right, no row structure) as run records or as one bit per pixel.
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "base/Messages.h"
 #include "bitmap/BmpFile.h"
@@ -192,11 +195,13 @@ void PackRows(const uint8_t* pixels, int32_t width, int32_t rows, ptrdiff_t stri
 // last pixel. Padding is zeroed as rows are finished, and Finish() blackens
 // whatever the stream did not reach. The buffer may be a window of fewer rows
 // than the picture: each time it is full (and at the end) its rows go to the
-// sink, and painting goes on from its top.
+// sink, and painting goes on from the top of the window the sink gives back,
+// or stops for good when it gives none.
 class Painter {
 public:
-    // Takes the finished rows of a window: bytes of whole rows from its start.
-    using Sink = void (*)(void* context, const uint8_t* rows, size_t bytes);
+    // Takes the finished rows of a window (bytes of whole rows from its start)
+    // and gives the window of the same size to paint next, or nullptr to stop.
+    using Sink = uint8_t* (*)(void* context, uint8_t* rows, size_t bytes);
 
     Painter(uint8_t* pixels, int32_t width, int32_t height, int32_t stride, int32_t windowRows = 0,
             Sink sink = nullptr, void* context = nullptr)
@@ -229,7 +234,8 @@ public:
                 --rowsLeft_;
                 if (row_ == windowEnd_ || rowsLeft_ == 0) Hand();
                 dst_ = row_;
-                left_ = width_;
+                // None left after the last row: Quick then takes nothing either.
+                left_ = rowsLeft_ != 0 ? width_ : 0;
             }
         }
     }
@@ -275,8 +281,13 @@ private:
 
     void Hand() {
         if (!sink_) return;
-        sink_(context_, window_, static_cast<size_t>(row_ - window_));
-        row_ = window_;
+        uint8_t* next = sink_(context_, window_, static_cast<size_t>(row_ - window_));
+        if (!next) {
+            rowsLeft_ = 0; // stopped: nothing more is painted anywhere
+            return;
+        }
+        windowEnd_ = next + (windowEnd_ - window_);
+        window_ = row_ = next;
     }
 
     uint8_t* window_;
@@ -289,6 +300,78 @@ private:
     int32_t rowsLeft_;
     Sink sink_;
     void* context_;
+};
+
+// Sends full windows of rows to the file on a thread of its own while the
+// next ones are painted, so painting and copying into the file overlap. The
+// windows are used in turn; one is painted again only once it is written.
+// Nothing here talks to the user: a failed write is kept in the writer.
+class BackgroundRows {
+public:
+    BackgroundRows(Bmp::Writer& out, size_t windowBytes)
+        : out_(out), windowBytes_(windowBytes), buffer_(new uint8_t[Windows * windowBytes]),
+          worker_([this] { Run(); }) {}
+    ~BackgroundRows() { Close(false); }
+    BackgroundRows(const BackgroundRows&) = delete;
+    BackgroundRows& operator=(const BackgroundRows&) = delete;
+
+    uint8_t* First() { return Window(0); }
+
+    // Queues the first n bytes of the window last given out; gives the next
+    // window once it is free, or nullptr when a write has failed.
+    uint8_t* Hand(size_t n) {
+        std::unique_lock lock(mutex_);
+        sizes_[queued_ % Windows] = n;
+        ++queued_;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return failed_ || queued_ - written_ < Windows; });
+        return failed_ ? nullptr : Window(queued_ % Windows);
+    }
+
+    // Writes what is queued (or drops it) and ends the thread; true when every
+    // queued window was written.
+    bool Close(bool writeQueued) {
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
+            if (!writeQueued) dropped_ = true;
+        }
+        changed_.notify_all();
+        if (worker_.joinable()) worker_.join();
+        return !failed_ && !dropped_;
+    }
+
+private:
+    static constexpr size_t Windows = 3;
+
+    uint8_t* Window(size_t i) { return buffer_.get() + i * windowBytes_; }
+
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return written_ < queued_ || closing_; });
+            if (written_ == queued_ || dropped_) return;
+            const size_t i = written_ % Windows, n = sizes_[i];
+            if (!failed_) { // after a failure the rest is only counted off
+                lock.unlock();
+                const bool ok = out_.Put(Window(i), n);
+                lock.lock();
+                if (!ok) failed_ = true;
+            }
+            ++written_;
+            changed_.notify_all();
+        }
+    }
+
+    Bmp::Writer& out_;
+    const size_t windowBytes_;
+    std::unique_ptr<uint8_t[]> buffer_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    size_t sizes_[Windows] = {};
+    size_t queued_ = 0, written_ = 0;
+    bool closing_ = false, dropped_ = false, failed_ = false;
+    std::thread worker_; // last: started once everything it uses is ready
 };
 
 template <size_t N> inline bool SameValue(const uint8_t* a, const uint8_t* b) {
@@ -484,23 +567,48 @@ bool cBitMap::FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t /*Ma
 }
 
 cBitMap::StreamSave cBitMap::SaveFromRLE(const std::string& ToFile, int32_t Width, int32_t Height, uint8_t iType,
-                                         const std::vector<uint8_t>& Data) {
+                                         const std::vector<uint8_t>& Data, const Progress& progress) {
     if (!Rebuildable(Width, Height, iType, Data)) return StreamSave::Refused;
+    if (!progress.Report(0)) return StreamSave::Cancelled;
     const int32_t stride = Bmp::StrideFor(Width);
     const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(Height);
     Bmp::Writer out(ToFile);
     if (!out.Open(RebuiltHeader(Width, Height, bytes), bytes)) return StreamSave::Failed;
 
-    // A window of rows small enough to stay in the cache from the painting to
+    // Windows of rows small enough to stay in the cache from the painting to
     // the copy into the file.
     constexpr size_t WindowBytes = size_t{1} << 20;
     const int32_t windowRows =
         static_cast<int32_t>(std::clamp<size_t>(WindowBytes / static_cast<size_t>(stride), 1, static_cast<size_t>(Height)));
-    std::unique_ptr<uint8_t[]> window(new uint8_t[static_cast<size_t>(windowRows) * static_cast<size_t>(stride)]);
-    Painter painter(window.get(), Width, Height, stride, windowRows,
-                    [](void* writer, const uint8_t* rows, size_t n) { static_cast<Bmp::Writer*>(writer)->Write(rows, n); },
-                    &out);
+    BackgroundRows rows(out, static_cast<size_t>(windowRows) * static_cast<size_t>(stride));
+    struct Handing {
+        BackgroundRows& Rows;
+        const Progress& Steps;
+        size_t Stride;
+        int32_t Height;
+        int32_t Done;
+    } handing{rows, progress, static_cast<size_t>(stride), Height, 0};
+    Painter painter(rows.First(), Width, Height, stride, windowRows,
+                    [](void* context, uint8_t*, size_t n) -> uint8_t* {
+                        auto& h = *static_cast<Handing*>(context);
+                        h.Done += static_cast<int32_t>(n / h.Stride);
+                        // The rows of a stopped save are not worth writing.
+                        if (!h.Steps.Report(0.9 * h.Done / h.Height)) return nullptr;
+                        return h.Rows.Hand(n);
+                    },
+                    &handing);
     PaintStream(iType, Data, painter);
     painter.Finish();
-    return out.Commit() ? StreamSave::Saved : StreamSave::Failed;
+    const bool written = rows.Close(!progress.Cancelled());
+    if (!progress.Cancelled()) {
+        if (!written) {
+            out.Commit(); // shows the failure the writing thread kept
+            return StreamSave::Failed;
+        }
+        // The last report comes before the file takes the target's name, so a
+        // save stopped there too leaves the target as it was.
+        if (progress.Report(1)) return out.Commit() ? StreamSave::Saved : StreamSave::Failed;
+    }
+    out.Discard();
+    return StreamSave::Cancelled;
 }

@@ -330,7 +330,8 @@ bool cBitMap::LoadBMP(const std::string& FromFile, int32_t ClearColor) {
 }
 
 bool cBitMap::StreamOfFile(const std::string& FromFile, int32_t ClearColor, uint8_t iType, int32_t& Width,
-                           int32_t& Height, std::vector<uint8_t>& Stream) {
+                           int32_t& Height, std::vector<uint8_t>& Stream, const Progress& progress) {
+    if (!progress.Report(0)) return false;
     SheetFile sheet;
     if (!OpenSheet(FromFile, sheet)) return false;
     if (sheet.Png) {
@@ -338,9 +339,11 @@ bool cBitMap::StreamOfFile(const std::string& FromFile, int32_t ClearColor, uint
         sheet.File.reset();
         cBitMap whole;
         if (!whole.LoadBMP(FromFile, ClearColor)) return false;
+        std::vector<uint8_t> stream = whole.ToRLE(iType);
+        if (!progress.Report(1)) return false;
         Width = whole.Width();
         Height = whole.Height();
-        Stream = whole.ToRLE(iType);
+        Stream = std::move(stream);
         return true;
     }
 
@@ -355,6 +358,7 @@ bool cBitMap::StreamOfFile(const std::string& FromFile, int32_t ClearColor, uint
     // The stream starts with the bottom row: the first in a bottom-up file, the
     // last in a top-down one, whose slices are read from the end backwards.
     for (int32_t done = 0; done < sheet.Rows;) {
+        if (done != 0 && !progress.Report(static_cast<double>(done) / sheet.Rows)) return false;
         const int32_t n = std::min(sliceRows, sheet.Rows - done);
         const int32_t first = sheet.TopDown ? sheet.Rows - done - n : done; // file row
         if (!ReadFullyAt(fd, slice.get(), static_cast<size_t>(n) * stride,
@@ -366,6 +370,7 @@ bool cBitMap::StreamOfFile(const std::string& FromFile, int32_t ClearColor, uint
             encoder.AddRows(slice.get(), n, static_cast<ptrdiff_t>(stride));
         done += n;
     }
+    if (!progress.Report(1)) return false;
     Width = sheet.Width;
     Height = sheet.Rows;
     Stream = encoder.Finish();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Progress.h"
 #include "bitmap/PixelSurface.h"
 
 struct BitmapInfoHeader {
@@ -108,9 +109,10 @@ public:
     // LoadBMP(FromFile, ClearColor) and then ToRLE(iType) give, with the same
     // refusals shown the same way, but a BMP's rows pass through one small
     // buffer a slice at a time instead of being held whole. Width and Height
-    // receive the sheet's size. Returns true when the stream was made.
+    // receive the sheet's size. Returns true when the stream was made; false
+    // without a word when progress was stopped (progress.Cancelled()).
     static bool StreamOfFile(const std::string& FromFile, int32_t ClearColor, uint8_t iType, int32_t& Width,
-                             int32_t& Height, std::vector<uint8_t>& Stream);
+                             int32_t& Height, std::vector<uint8_t>& Stream, const Progress& progress = {});
 
     // Writes the picture as a BMP file (ToFile empty: asks "Hold up!" before
     // overwriting the file last loaded). Written through a temporary file, so a
@@ -158,10 +160,11 @@ public:
     // cBitMap, byte for byte, without holding the picture: its rows are painted
     // a slice at a time into one small buffer and written as they are done.
     // Refused streams (as FromRLE refuses them) give Refused before any file is
-    // made; a failed write is shown as Save shows it and gives Failed.
-    enum class StreamSave { Saved, Refused, Failed };
+    // made; a failed write is shown as Save shows it and gives Failed. Stopped
+    // through progress, it gives Cancelled and leaves no file and no message.
+    enum class StreamSave { Saved, Refused, Failed, Cancelled };
     static StreamSave SaveFromRLE(const std::string& ToFile, int32_t Width, int32_t Height, uint8_t iType,
-                                  const std::vector<uint8_t>& Data);
+                                  const std::vector<uint8_t>& Data, const Progress& progress = {});
 
     // True once a picture is held (the drawing operations do nothing before).
     bool Loaded() const { return Loaded_; }

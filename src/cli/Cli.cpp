@@ -286,7 +286,8 @@ int Import(const std::vector<std::string>& in) {
         Refuse("The sheet image of this SIF file cannot be rebuilt:\n\n" + inputPath);
         MsgBox("SIF import aborted.", MsgButtons::OK, MsgIcon::Critical, "Dangit...");
         return ExitRefused;
-    case cBitMap::StreamSave::Failed: return ExitRefused;
+    case cBitMap::StreamSave::Failed:
+    case cBitMap::StreamSave::Cancelled: return ExitRefused; // nothing here stops it
     }
     if (!WriteProject(outputPath)) return ExitRefused;
     std::error_code ec;

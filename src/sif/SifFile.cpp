@@ -1,5 +1,6 @@
 #include "sif/SifFile.h"
 
+#include <algorithm>
 #include <climits>
 #include <exception>
 #include <stdexcept>
@@ -55,14 +56,44 @@ std::vector<uint8_t> BuildHead(const std::vector<ActionData>& actions, int32_t m
 }
 
 // Head and stream of a file from the sheet's image stream, which is coded in
-// place; the writer sends them out without joining them.
-void BuildParts(const std::vector<ActionData>& actions, int32_t width, int32_t height, int32_t maskColor,
+// place; the writer sends them out without joining them. False when stopped.
+bool BuildParts(const std::vector<ActionData>& actions, int32_t width, int32_t height, int32_t maskColor,
                 uint8_t mode, bool compressStructure, bool compressImage, std::vector<uint8_t>& head,
-                std::vector<uint8_t>& stream) {
+                std::vector<uint8_t>& stream, const Progress& progress = {}) {
+    if (!progress.Report(0)) return false;
     if (compressImage) Huffman::Encode(stream);
+    if (!progress.Report(1)) return false;
     // Lengths are stored as i32 (length - 1).
     if (stream.size() > static_cast<size_t>(INT32_MAX)) throw std::length_error("image stream too long");
     head = BuildHead(actions, maskColor, mode, compressStructure, compressImage, width, height, stream.size());
+    return true;
+}
+
+// Rows per slice between two reports: a few megabytes of pixels.
+int32_t SliceRows(size_t stride, int32_t rows) {
+    constexpr size_t SliceBytes = size_t{4} << 20;
+    return static_cast<int32_t>(std::clamp<size_t>(SliceBytes / std::max<size_t>(stride, 1), 1,
+                                                   static_cast<size_t>(std::max(rows, 1))));
+}
+
+// The stream sheet.ToRLE(mode) gives, coded a slice of rows at a time so that
+// the work can be followed and stopped. False when stopped.
+bool StreamOfSheet(const cBitMap& sheet, uint8_t mode, std::vector<uint8_t>& out, const Progress& progress) {
+    out.clear();
+    if (sheet.Loaded() && !sheet.Pixels().empty()) {
+        const int32_t rows = sheet.Height();
+        const size_t stride = static_cast<size_t>(sheet.Stride());
+        const int32_t slice = SliceRows(stride, rows);
+        ImageStreamEncoder encoder(mode, sheet.Width(), rows);
+        for (int32_t done = 0; done < rows; done += slice) {
+            if (!progress.Report(static_cast<double>(done) / rows)) return false;
+            encoder.AddRows(sheet.Pixels().data() + static_cast<size_t>(done) * stride, std::min(slice, rows - done),
+                            static_cast<ptrdiff_t>(stride));
+        }
+        out = encoder.Finish();
+        if (out.capacity() / 4 > out.size()) out.shrink_to_fit(); // as ToRLE keeps it
+    }
+    return progress.Report(1);
 }
 
 void ReportTooLarge(const std::string& fileName) {
@@ -75,22 +106,30 @@ void ReportInvalidMode() {
     MsgBox("Invalid bit depth mode specified.", MsgButtons::OK, MsgIcon::Critical, "Whoopsy!");
 }
 
-// The target is replaced only once the new file is complete.
-bool WriteParts(const std::string& fileName, const std::vector<uint8_t>& head, const std::vector<uint8_t>& stream) {
+// The target is replaced only once the new file is complete, and not at all
+// when stopped: the temporary file goes with the AtomicFile.
+bool WriteParts(const std::string& fileName, const std::vector<uint8_t>& head, const std::vector<uint8_t>& stream,
+                const Progress& progress) {
     AtomicFile file(fileName);
-    std::string error;
-    bool ok = file.Open(error);
-    if (ok && !(file.Write(head.data(), head.size()) && file.Write(stream.data(), stream.size()))) {
-        error = "write error";
-        ok = false;
-    }
-    if (ok) ok = file.Commit(error);
-    if (!ok) {
+    auto failed = [&](const std::string& error) {
         file.Discard();
         MsgBox("Could not write the file:\n\n" + fileName + "\n\n" + error, MsgButtons::OK, MsgIcon::Critical,
                "Whoops");
+        return false;
+    };
+    std::string error;
+    if (!progress.Report(0)) return false;
+    if (!file.Open(error)) return failed(error);
+    if (!file.Write(head.data(), head.size())) return failed("write error");
+    constexpr size_t Slice = size_t{8} << 20;
+    for (size_t at = 0; at < stream.size(); at += Slice) {
+        if (at != 0 && !progress.Report(static_cast<double>(at) / static_cast<double>(stream.size()))) return false;
+        if (!file.Write(stream.data() + at, std::min(Slice, stream.size() - at))) return failed("write error");
     }
-    return ok;
+    // The last report comes before the rename, so a stop there too leaves the target alone.
+    if (!progress.Report(1)) return false;
+    if (!file.Commit(error)) return failed(error);
+    return true;
 }
 
 bool Fail(std::string& detail, const char* why) {
@@ -158,6 +197,9 @@ SifParseStatus Damaged(std::string& detail, const char* why) {
     return SifParseStatus::Damaged;
 }
 
+SifParseStatus Parse(const std::vector<uint8_t>& Bytes, SifContents& Out, std::string& Detail,
+                     const Progress& progress);
+
 } // namespace
 
 bool IsSifMode(uint8_t Mode) { return Mode == 1 || Mode == 2 || Mode == 4 || Mode == 5; }
@@ -220,6 +262,15 @@ std::vector<uint8_t> BuildSifBytes(const std::vector<ActionData>& Actions, const
 }
 
 SifParseStatus ParseSifBytes(const std::vector<uint8_t>& Bytes, SifContents& Out, std::string& Detail) {
+    return Parse(Bytes, Out, Detail, {});
+}
+
+namespace {
+
+// ParseSifBytes, reporting around the decoding of the image stream (the long
+// part). A stopped parse is refused; the caller tells it by progress.Cancelled().
+SifParseStatus Parse(const std::vector<uint8_t>& Bytes, SifContents& Out, std::string& Detail,
+                     const Progress& progress) {
     Out = SifContents{};
     Detail.clear();
     ByteReader r(Bytes);
@@ -266,9 +317,11 @@ SifParseStatus ParseSifBytes(const std::vector<uint8_t>& Bytes, SifContents& Out
     Out.StoredImageBytes = streamBytes;
     Out.Data.assign(r.Current(), r.Current() + streamBytes);
     if ((Out.Flags & SifFlagImageCoded) && !Out.Data.empty()) {
+        if (!progress.Report(0)) return Damaged(Detail, "stopped");
         SifParseStatus s = DecodeSection(Out.Data, Detail);
         if (s != SifParseStatus::Ok) return s;
     }
+    if (!progress.Report(1)) return Damaged(Detail, "stopped");
     // Every stream the writer makes paints the whole sheet. One that falls short
     // is cut or damaged, and taking it would let a few bytes claim a sheet of
     // gigabytes that is black but for them.
@@ -277,6 +330,8 @@ SifParseStatus ParseSifBytes(const std::vector<uint8_t>& Bytes, SifContents& Out
         return Damaged(Detail, "the image stream does not cover the sheet");
     return SifParseStatus::Ok;
 }
+
+} // namespace
 
 void ReportSifProblem(SifParseStatus Status, const std::string& Detail, const std::string& FileName) {
     switch (Status) {
@@ -295,7 +350,8 @@ void ReportSifProblem(SifParseStatus Status, const std::string& Detail, const st
 
 namespace SpriteProject {
 
-bool WriteSIF(const std::string& FileName, uint8_t Mode, uint8_t CompressStructure, uint8_t CompressImage) {
+bool WriteSIF(const std::string& FileName, uint8_t Mode, uint8_t CompressStructure, uint8_t CompressImage,
+              const Progress& progress) {
     // No stream exists for mode 3 either, so it is refused with the others.
     if (!IsSifMode(Mode)) {
         ReportInvalidMode();
@@ -303,39 +359,43 @@ bool WriteSIF(const std::string& FileName, uint8_t Mode, uint8_t CompressStructu
     }
     std::vector<uint8_t> head, stream;
     try {
-        stream = Sheet.ToRLE(Mode);
-        BuildParts(Actions, Sheet.Width(), Sheet.Height(), MaskColor, Mode, CompressStructure != 0,
-                   CompressImage != 0, head, stream);
+        if (!StreamOfSheet(Sheet, Mode, stream, progress.Part(0, 0.4)) ||
+            !BuildParts(Actions, Sheet.Width(), Sheet.Height(), MaskColor, Mode, CompressStructure != 0,
+                        CompressImage != 0, head, stream, progress.Part(0.4, 0.7)))
+            return false;
     } catch (const std::exception&) {
         ReportTooLarge(FileName);
         return false;
     }
-    return WriteParts(FileName, head, stream);
+    return WriteParts(FileName, head, stream, progress.Part(0.7, 1));
 }
 
 bool WriteSIFOfSheet(const std::string& FileName, const std::string& SheetPath, uint8_t Mode,
-                     uint8_t CompressStructure, uint8_t CompressImage, int32_t& Width, int32_t& Height) {
+                     uint8_t CompressStructure, uint8_t CompressImage, int32_t& Width, int32_t& Height,
+                     const Progress& progress) {
     std::vector<uint8_t> head, stream;
     try {
         // The sheet is read through even for a mode that is refused, so that its
         // own problems come first, as when it is loaded before the export.
-        if (!cBitMap::StreamOfFile(SheetPath, MaskColor, IsSifMode(Mode) ? Mode : 0, Width, Height, stream))
+        if (!cBitMap::StreamOfFile(SheetPath, MaskColor, IsSifMode(Mode) ? Mode : 0, Width, Height, stream,
+                                   progress.Part(0, 0.4)))
             return false;
         if (!IsSifMode(Mode)) {
             ReportInvalidMode();
             return false;
         }
-        BuildParts(Actions, Width, Height, MaskColor, Mode, CompressStructure != 0, CompressImage != 0, head,
-                   stream);
+        if (!BuildParts(Actions, Width, Height, MaskColor, Mode, CompressStructure != 0, CompressImage != 0, head,
+                        stream, progress.Part(0.4, 0.7)))
+            return false;
     } catch (const std::exception&) {
         ReportTooLarge(FileName);
         return false;
     }
-    return WriteParts(FileName, head, stream);
+    return WriteParts(FileName, head, stream, progress.Part(0.7, 1));
 }
 
-SifImage ReadSIF(const std::string& FileName) {
-    if (FileName.empty()) return {};
+SifImage ReadSIF(const std::string& FileName, const Progress& progress) {
+    if (FileName.empty() || !progress.Report(0)) return {};
     const int64_t size = FileSize(FileName);
     if (size < 0) {
         MsgBox(FileName + "\n\nThis file does not exist.", MsgButtons::OK, MsgIcon::Critical, "Whoops");
@@ -354,8 +414,10 @@ SifImage ReadSIF(const std::string& FileName) {
                    "Whoops");
             return {};
         }
-        // Parsed into locals: a refused file leaves the open project as it was.
-        SifParseStatus status = ParseSifBytes(bytes, contents, error);
+        if (!progress.Report(0.2)) return {};
+        // Parsed into locals: a refused or stopped read leaves the open project as it was.
+        SifParseStatus status = Parse(bytes, contents, error, progress.Part(0.2, 0.95));
+        if (progress.Cancelled()) return {};
         if (status != SifParseStatus::Ok) {
             ReportSifProblem(status, error, FileName);
             return {};
@@ -365,6 +427,7 @@ SifImage ReadSIF(const std::string& FileName) {
                "Whoops");
         return {};
     }
+    if (!progress.Report(1)) return {};
     Actions = std::move(contents.Actions);
     MaskColor = contents.MaskColor;
     if (contents.Width == 0 || contents.Height == 0) return {};

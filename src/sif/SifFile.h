@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Progress.h"
 #include "project/SpriteProject.h"
 
 namespace SpriteProject {
@@ -16,20 +17,27 @@ struct SifImage {
     std::vector<uint8_t> Data;
 };
 
+// The functions below report to progress as they go. Stopped through it, they
+// return false (or an empty SifImage) without a message, write no file, leave an
+// existing one untouched and change no global; progress.Cancelled() then tells
+// the stop from a refusal.
+
 // Writes Actions and Sheet (with MaskColor) in depth mode 1, 2, 4 or 5.
 // Reports an invalid mode or a write failure itself; returns true when written.
-bool WriteSIF(const std::string& FileName, uint8_t Mode, uint8_t CompressStructure, uint8_t CompressImage);
+bool WriteSIF(const std::string& FileName, uint8_t Mode, uint8_t CompressStructure, uint8_t CompressImage,
+              const Progress& progress = {});
 
 // Writes Actions (with MaskColor) and the sheet file SheetPath byte for byte as
 // WriteSIF does once Sheet.LoadBMP(SheetPath, MaskColor) has loaded it, with
 // the same refusals in the same order, but without holding the sheet's pixels:
 // its rows are coded while they are read. Width and Height receive its size.
 bool WriteSIFOfSheet(const std::string& FileName, const std::string& SheetPath, uint8_t Mode,
-                     uint8_t CompressStructure, uint8_t CompressImage, int32_t& Width, int32_t& Height);
+                     uint8_t CompressStructure, uint8_t CompressImage, int32_t& Width, int32_t& Height,
+                     const Progress& progress = {});
 
 // Reads a SIF file: fills Actions and MaskColor and returns the image stream.
 // Reports what is wrong and returns an all-zero SifImage when the file is refused.
-SifImage ReadSIF(const std::string& FileName);
+SifImage ReadSIF(const std::string& FileName, const Progress& progress = {});
 
 } // namespace SpriteProject
 
