@@ -35,6 +35,7 @@ const char* const UsageText =
     "                    [--action NAME] [--direction NAME] [--force]\n"
     "  celwright-cli atlas PROJECT.sip OUTPUT.json [--image OUTPUT.png] [--array]\n"
     "  celwright-cli --help | -h\n"
+    "Every command also takes --quiet.\n"
     "\n"
     "export  Opens PROJECT.sip as the editor's Open Project does (its sheet bitmap is\n"
     "        looked for beside the project) and writes OUTPUT.sif. An existing\n"
@@ -84,6 +85,9 @@ const char* const UsageText =
     "                            (otherwise the atlas names the sheet itself)\n"
     "        --array             frames as a list, each with its \"filename\", instead\n"
     "                            of an object keyed by frame name\n"
+    "\n"
+    "--quiet Shows no progress. Without it, export and import show how far they\n"
+    "        have come on one line of stderr, but only when stderr is a terminal.\n"
     "\n"
     "Exit status: 0 success; 1 an input or output was refused (one line on stderr\n"
     "saying why); 2 the command line is wrong.\n";
@@ -196,9 +200,11 @@ int Export(const std::vector<std::string>& in) {
     }
     // The sheet is coded as it is read: nothing here draws it, so it is never held whole.
     int32_t width = 0, height = 0;
+    ProgressLine progress("Exporting");
     if (!WriteSIFOfSheet(outputPath, sheetPath, mode, compressStructure ? 1 : 0, compressImage ? 1 : 0, width,
-                         height))
+                         height, progress.Get()))
         return ExitRefused;
+    progress.Clear();
 
     const int64_t size = FileSize(outputPath);
     std::printf("Wrote %s: %d x %d sheet, %s, %s, %s, %lld bytes\n", outputPath.c_str(), width, height,
@@ -257,7 +263,9 @@ int Import(const std::vector<std::string>& in) {
     }
 
     ResetModel();
-    SifImage image = ReadSIF(inputPath);
+    // Reading and decoding take about a third of the time, painting and writing the rest.
+    ProgressLine progress("Importing");
+    SifImage image = ReadSIF(inputPath, progress.Get().Part(0, 0.3));
     if (image.Width == 0 || image.Height == 0) {
         MsgBox("SIF import aborted.", MsgButtons::OK, MsgIcon::Critical, "Dangit...");
         return ExitRefused;
@@ -279,7 +287,8 @@ int Import(const std::vector<std::string>& in) {
     // The bitmap is painted straight into its file a few rows at a time; the
     // stream was checked in full by ReadSIF, so only a stream FromRLE would
     // refuse stops it, and that before any file is made.
-    switch (cBitMap::SaveFromRLE(spare.Path, image.Width, image.Height, image.Mode, image.Data)) {
+    switch (cBitMap::SaveFromRLE(spare.Path, image.Width, image.Height, image.Mode, image.Data,
+                                 progress.Get().Part(0.3, 1))) {
     case cBitMap::StreamSave::Saved: break;
     case cBitMap::StreamSave::Refused:
         spare.Path.clear();
@@ -289,6 +298,7 @@ int Import(const std::vector<std::string>& in) {
     case cBitMap::StreamSave::Failed:
     case cBitMap::StreamSave::Cancelled: return ExitRefused; // nothing here stops it
     }
+    progress.Clear();
     if (!WriteProject(outputPath)) return ExitRefused;
     std::error_code ec;
     std::filesystem::rename(spare.Path, sheetPath, ec);
@@ -361,7 +371,19 @@ int Info(const std::vector<std::string>& in) {
 
 } // namespace
 
-int RunCli(const std::vector<std::string>& args) {
+int RunCli(const std::vector<std::string>& given) {
+    // --quiet belongs to no command in particular, so it is taken out before they see the rest.
+    std::vector<std::string> args;
+    Quiet = false;
+    bool optionsEnded = false;
+    for (const std::string& a : given) {
+        if (!optionsEnded && a == "--quiet") {
+            Quiet = true;
+            continue;
+        }
+        if (a == "--") optionsEnded = true;
+        args.push_back(a);
+    }
     if (args.empty()) return Usage("no command given");
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {

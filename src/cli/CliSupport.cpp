@@ -3,11 +3,36 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
 
 #include "base/FileIO.h"
 #include "base/Messages.h"
 
 namespace CliSupport {
+
+bool Quiet = false;
+bool (*StderrIsTerminal)() = [] { return ::isatty(STDERR_FILENO) == 1; };
+
+ProgressLine::ProgressLine(std::string what) : what_(std::move(what)) {
+    if (Quiet || !StderrIsTerminal()) return; // reports nowhere
+    progress_ = Progress([this](double done) {
+        // Only a new whole percentage is printed: a line per report would be noise.
+        const int percent = static_cast<int>(done * 100 + 1e-6); // the end of a part may fall a hair short of 1
+        if (percent != shown_) {
+            shown_ = percent;
+            std::fprintf(stderr, "\r%s %d%%", what_.c_str(), percent);
+            std::fflush(stderr);
+        }
+        return true;
+    });
+}
+
+void ProgressLine::Clear() {
+    if (shown_ < 0) return;
+    shown_ = -1;
+    std::fprintf(stderr, "\r%*s\r", static_cast<int>(what_.size()) + 5, "");
+    std::fflush(stderr);
+}
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "celwright-cli: %s (see celwright-cli --help)\n", problem.c_str());

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/Progress.h"
+
 namespace CliSupport {
 
 inline constexpr int ExitOk = 0;
@@ -37,5 +39,30 @@ struct Args {
 // false (with the problem) for an unknown option or a missing value.
 bool SplitArgs(const std::vector<std::string>& in, const std::vector<std::string>& flags,
                const std::vector<std::string>& valued, Args& out, std::string& problem);
+
+// Set for one run by --quiet: no progress display.
+extern bool Quiet;
+// Whether stderr is a terminal (isatty); the tests put their own answer here.
+extern bool (*StderrIsTerminal)();
+
+// How far long work has come, as one line on stderr ("Exporting 42%")
+// rewritten in place and cleared when done. Only a terminal gets it: a pipe or a
+// log file would keep every step. Nothing either when Quiet.
+class ProgressLine {
+public:
+    explicit ProgressLine(std::string what);
+    ~ProgressLine() { Clear(); }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    const Progress& Get() const { return progress_; }
+    // Removes the line, so that what is printed next starts a clean one.
+    void Clear();
+
+private:
+    std::string what_;
+    int shown_ = -1; // the percentage on screen, -1 before the first
+    Progress progress_;
+};
 
 } // namespace CliSupport

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include "cli/CliRun.h"
+#include "cli/CliSupport.h"
 #include "project/SpriteProject.h"
 #include "sif/SifFile.h"
 #include "support/PngBuilder.h"
@@ -227,4 +228,34 @@ TEST_F(Cli, NewRefusesAndLeavesNoFile) {
     ASSERT_EQ(Tool({"new", "--detect", dir / "full.bmp", sip, "--force"}).Status, 0);
     const FrameData f = FramesAt(sip).at(0);
     EXPECT_EQ(std::vector<int>({f.X, f.Y, f.Width, f.Height}), std::vector<int>({0, 0, 200, 200}));
+}
+
+TEST_F(Cli, ProgressGoesOnlyToATerminalAndQuietSilencesItEverywhere) {
+    struct Restore {
+        bool (*was)() = CliSupport::StderrIsTerminal;
+        ~Restore() { CliSupport::StderrIsTerminal = was; }
+    } restore;
+    const Args exporting = {"export", sip, dir / "a.sif"}, importing = {"import", dir / "a.sif", dir / "b.sip"};
+    for (bool terminal : {false, true}) {
+        CliSupport::StderrIsTerminal = terminal ? +[] { return true; } : +[] { return false; };
+        for (bool quiet : {false, true}) {
+            for (const Args& args : {exporting, importing + Args{"--force"}}) {
+                SCOPED_TRACE(testing::PrintToString(args) + (terminal ? " terminal" : "") + (quiet ? " quiet" : ""));
+                // --quiet is taken before the command and among its options alike.
+                const Outcome o = Tool(quiet ? (args[0] == "export" ? Args{"--quiet"} + args : args + Args{"--quiet"}) : args);
+                ASSERT_EQ(o.Status, 0) << o.Err;
+                if (!terminal || quiet) {
+                    EXPECT_EQ(o.Err, "");
+                    continue;
+                }
+                // One line rewritten in place up to 100%, then blanked: never a line break.
+                const std::string line = "\r" + std::string(args[0] == "export" ? "Exporting" : "Importing");
+                EXPECT_TRUE(o.Err.starts_with(line + " 0%") && Has(o.Err, line + " 100%") && o.Err.ends_with(" \r"));
+                EXPECT_EQ(o.Err.find('\n'), std::string::npos) << o.Err;
+            }
+        }
+    }
+    for (const Args& args : {Args{"info", sip, "--quiet"}, Args{"atlas", "--quiet", sip, dir / "a.json"}})
+        EXPECT_EQ(Tool(args).Status, 0);
+    ExpectFails(Tool({"info", "--", "--quiet"}), 1, "--quiet This file does not exist.\n"); // a name after "--"
 }
