@@ -103,6 +103,17 @@ void AdviseHuge(void* p, size_t n) {
 #endif
 }
 
+void AdviseSmall(void* p, size_t n) {
+#ifdef MADV_NOHUGEPAGE
+    const uintptr_t begin = RoundUp(reinterpret_cast<uintptr_t>(p), Huge);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + n) & ~static_cast<uintptr_t>(Huge - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_NOHUGEPAGE);
+#else
+    (void)p;
+    (void)n;
+#endif
+}
+
 #else
 
 void* MapZeroed(size_t n, size_t& mapped) {
@@ -126,6 +137,7 @@ void Unmap(void* p, size_t) {
 void ReleaseSpare() {}
 
 void AdviseHuge(void*, size_t) {}
+void AdviseSmall(void*, size_t) {}
 
 #endif
 

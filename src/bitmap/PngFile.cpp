@@ -5,6 +5,7 @@
 
 #include <spng.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -46,9 +47,22 @@ int Channels(uint8_t colorType) {
     }
 }
 
-// First column and column step of each Adam7 pass.
+// First column and column step of each Adam7 pass, and the same for rows.
 constexpr int PassX0[7] = {0, 4, 0, 2, 0, 1, 0};
 constexpr int PassDX[7] = {8, 8, 4, 4, 2, 2, 1};
+constexpr int PassY0[7] = {0, 0, 4, 0, 2, 0, 1};
+constexpr int PassDY[7] = {8, 8, 8, 4, 4, 2, 2};
+
+// Rows the decoder hands over: one per picture row, or per row of each
+// non-empty interlace pass.
+uint64_t RowsToDecode(uint32_t width, uint32_t height, bool interlaced) {
+    if (!interlaced) return height;
+    uint64_t n = 0;
+    for (int p = 0; p < 7; ++p)
+        if (width > static_cast<uint32_t>(PassX0[p]) && height > static_cast<uint32_t>(PassY0[p]))
+            n += (height - PassY0[p] + PassDY[p] - 1) / PassDY[p];
+    return n;
+}
 
 ReadStatus Failed(int err) { return err == SPNG_EMEM ? ReadStatus::NoMemory : ReadStatus::Damaged; }
 
@@ -58,7 +72,7 @@ bool HasSignature(const uint8_t* data, size_t size) {
     return size >= sizeof Signature && std::memcmp(data, Signature, sizeof Signature) == 0;
 }
 
-ReadStatus Read(const uint8_t* data, size_t size, int32_t clearColor, Picture& out) {
+ReadStatus Read(const uint8_t* data, size_t size, int32_t clearColor, Picture& out, const Progress& progress) {
     Ctx ctx(spng_ctx_new(0));
     if (!ctx) return ReadStatus::NoMemory;
     spng_set_image_limits(ctx.get(), cBitMap::MaxSide, cBitMap::MaxSide);
@@ -97,7 +111,14 @@ ReadStatus Read(const uint8_t* data, size_t size, int32_t clearColor, Picture& o
     const uint8_t key[3] = {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)};
     std::vector<uint8_t> row(static_cast<size_t>(width) * 4);
     const bool interlaced = ihdr.interlace_method != SPNG_INTERLACE_NONE;
-    for (;;) {
+    // A report every band of about 4 MB of pixels.
+    const uint64_t rowsToDecode = RowsToDecode(ihdr.width, ihdr.height, interlaced);
+    const uint64_t band = std::max<uint64_t>(1, (uint64_t{4} << 20) / static_cast<uint64_t>(stride));
+    if (!progress.Report(0)) return ReadStatus::Cancelled;
+    for (uint64_t decoded = 0;; ++decoded) {
+        if (decoded % band == 0 && decoded != 0 &&
+            !progress.Report(static_cast<double>(decoded) / static_cast<double>(rowsToDecode)))
+            return ReadStatus::Cancelled;
         spng_row_info info{};
         err = spng_get_row_info(ctx.get(), &info);
         if (err) return Failed(err);
@@ -127,6 +148,7 @@ ReadStatus Read(const uint8_t* data, size_t size, int32_t clearColor, Picture& o
         std::memset(dst + rowBytes, 0, static_cast<size_t>(stride) - rowBytes);
         if (err == SPNG_EOI) break;
     }
+    if (!progress.Report(1)) return ReadStatus::Cancelled;
 
     out.Stride = stride;
     out.Pixels = std::move(pixels);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Progress.h"
 #include "bitmap/cBitMap.h"
 
 namespace Png {
@@ -14,7 +15,7 @@ namespace Png {
 // True when the bytes start with the 8-byte PNG signature.
 bool HasSignature(const uint8_t* data, size_t size);
 
-enum class ReadStatus { Ok, Damaged, TooLarge, NoMemory };
+enum class ReadStatus { Ok, Damaged, TooLarge, NoMemory, Cancelled };
 
 struct Picture {
     int32_t Width = 0;  // as the file claims, also when refused as too large
@@ -34,8 +35,10 @@ inline size_t ClearStride(int32_t width) { return (static_cast<size_t>(width) + 
 // included; 16-bit samples keep their high byte). Pixels whose alpha is under
 // 128 get clearColor (0x00BBGGRR). A side over cBitMap::MaxSide is TooLarge;
 // a picture that could not have been packed into `size` bytes is Damaged
-// before anything is allocated for it.
-ReadStatus Read(const uint8_t* data, size_t size, int32_t clearColor, Picture& out);
+// before anything is allocated for it. progress hears of every band of rows
+// decoded (a few MB each) and can stop the decoding (Cancelled).
+ReadStatus Read(const uint8_t* data, size_t size, int32_t clearColor, Picture& out,
+                const Progress& progress = {});
 
 // Encodes the sheet as an 8-bit RGBA PNG, top row first; pixels of maskColor
 // get alpha 0, all others 255. False (with the reason) when it has no picture

@@ -538,11 +538,9 @@ bool cBitMap::FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t /*Ma
     const int32_t stride = ((24 * Width + 31) / 32) * 4;
     const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(Height);
     // Every pixel byte is written below (black where the stream does not
-    // reach); the mask pair starts zeroed and stays black until GenMask runs.
+    // reach); there is no mask until GenMask runs.
     ByteBuffer pixels = ByteBuffer::Uninitialized(bytes);
-    ByteBuffer mask = ByteBuffer::Zeroed(bytes);
-    ByteBuffer sprite = ByteBuffer::Zeroed(bytes);
-    if (pixels.empty() || mask.empty() || sprite.empty()) {
+    if (pixels.empty()) {
         MsgBox("There is not enough memory for a picture of " + std::to_string(Width) + " x " +
                    std::to_string(Height) + " pixels.",
                MsgButtons::OK, MsgIcon::Critical, "Whoops");
@@ -558,8 +556,7 @@ bool cBitMap::FromRLE(int32_t Width, int32_t Height, uint8_t iType, int32_t /*Ma
     Stride_ = stride;
     RowPad_ = static_cast<int16_t>(stride - (24 * Width + 7) / 8);
     Pixels_ = std::move(pixels);
-    MaskBits_ = std::move(mask);
-    SpriteBits_ = std::move(sprite);
+    HasMask_ = false;
     ClearBits_ = ByteBuffer();
     Stamp_ = FileStamp();
     Loaded_ = true;

@@ -3,6 +3,7 @@
 #include "bitmap/cBitMap.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -10,6 +11,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 #include "base/FileIO.h"
@@ -223,19 +226,109 @@ bool OpenSheet(const std::string& path, SheetFile& sheet) {
     return true;
 }
 
+// What became of the rows of a BMP on their way into the picture's buffer.
+enum class RowsRead { Done, Damaged, Cancelled };
+
+// Reads the rows of a checked BMP straight into pixels (bottom-up, padding
+// zeroed) in slices of whole rows, on two threads: the pages of a fresh buffer
+// are faulted in as they are written, and that work, not the copy out of the
+// page cache, is most of a large load, so two cores share it. Only the calling
+// thread reports, between its slices, each time with a share under 1; the
+// last report (1) comes once every row is in.
+RowsRead ReadRows(int fd, const SheetFile& sheet, uint8_t* pixels, const Progress& progress) {
+    const size_t stride = static_cast<size_t>(sheet.Stride);
+    const int32_t rows = sheet.Rows;
+    const uint64_t total = sheet.ImageBytes;
+    // About sixteen slices a picture, from 256 KB to 16 MB: reports every few
+    // MB at most, few enough system calls, and work for both threads.
+    const uint64_t sliceBytes = std::clamp<uint64_t>(total / 16, uint64_t{256} << 10, uint64_t{16} << 20);
+    const int32_t sliceRows = static_cast<int32_t>(std::clamp<uint64_t>(sliceBytes / stride, 1, rows));
+    const int32_t slices = (rows - 1) / sliceRows + 1;
+    const size_t pad = static_cast<size_t>(RowPadFor(sheet.Width));
+
+    if (!progress.Report(0)) return RowsRead::Cancelled;
+    ::posix_fadvise(fd, static_cast<off_t>(sheet.OffBits), static_cast<off_t>(total), POSIX_FADV_SEQUENTIAL);
+
+    // Slice s holds the file's rows from s * sliceRows on.
+    auto readSlice = [&](int32_t s) {
+        const int32_t first = s * sliceRows, n = std::min(sliceRows, rows - first);
+        const uint64_t at = sheet.OffBits + static_cast<uint64_t>(first) * stride;
+        if (!sheet.TopDown) {
+            if (!ReadFullyAt(fd, pixels + static_cast<size_t>(first) * stride, static_cast<size_t>(n) * stride, at))
+                return false;
+        } else {
+            for (int32_t i = 0; i < n; ++i)
+                if (!ReadFullyAt(fd, pixels + static_cast<size_t>(rows - 1 - first - i) * stride, stride,
+                                 at + static_cast<uint64_t>(i) * stride))
+                    return false;
+        }
+        // Padding is zero whatever the file held there.
+        for (int32_t i = 0; pad && i < n; ++i) {
+            const int32_t row = sheet.TopDown ? rows - 1 - first - i : first + i;
+            std::memset(pixels + static_cast<size_t>(row) * stride + stride - pad, 0, pad);
+        }
+        return true;
+    };
+
+    std::atomic<int32_t> next{0};
+    std::atomic<uint64_t> done{0};
+    std::atomic<bool> stop{false}, failed{false};
+    bool cancelled = false;
+    auto work = [&](bool reporting) {
+        for (bool first = true;; first = false) {
+            if (stop.load(std::memory_order_relaxed)) return;
+            const int32_t s = next.fetch_add(1, std::memory_order_relaxed);
+            if (s >= slices) return;
+            // Slice s is still to be read, so the share reported is under 1.
+            if (reporting && !first &&
+                !progress.Report(static_cast<double>(done.load(std::memory_order_relaxed)) / static_cast<double>(total))) {
+                cancelled = true;
+                stop.store(true);
+                return;
+            }
+            if (!readSlice(s)) {
+                failed.store(true);
+                stop.store(true);
+                return;
+            }
+            const int32_t n = std::min(sliceRows, rows - s * sliceRows);
+            done.fetch_add(static_cast<uint64_t>(n) * stride, std::memory_order_relaxed);
+        }
+    };
+    std::thread helper;
+    if (slices > 1) {
+        try {
+            helper = std::thread(work, false);
+        } catch (const std::system_error&) {
+            // No second thread: the calling one reads everything.
+        }
+    }
+    work(true);
+    if (helper.joinable()) helper.join();
+    if (cancelled) return RowsRead::Cancelled;
+    if (failed.load()) return RowsRead::Damaged;
+    return progress.Report(1) ? RowsRead::Done : RowsRead::Cancelled;
+}
+
 } // namespace
 
-bool cBitMap::LoadBMP(const std::string& FromFile, int32_t ClearColor) {
-    if (!FromFile.empty()) FileName_ = FromFile;
-    const std::string path = FileName_;
+bool cBitMap::LoadBMP(const std::string& FromFile, int32_t ClearColor, const Progress& progress) {
+    const std::string path = FromFile.empty() ? FileName_ : FromFile;
 
-    // Every refusal forgets the file name.
+    // Every refusal forgets the file name; a cancelled load changes nothing.
     auto refused = [this](bool) {
         FileName_.clear();
         return false;
     };
     auto damaged = [&]() { return refused(RefuseDamaged(path)); };
     auto noMemory = [&]() { return refused(RefuseNoMemory(path)); };
+    // The block of a dropped buffer would be kept for the next picture; after
+    // a cancel nobody may want one, so it goes back to the system.
+    auto cancelled = [](ByteBuffer& dropped) {
+        dropped = ByteBuffer();
+        PageAlloc::ReleaseSpare();
+        return false;
+    };
 
     SheetFile sheet;
     if (!OpenSheet(path, sheet)) return refused(false);
@@ -243,23 +336,27 @@ bool cBitMap::LoadBMP(const std::string& FromFile, int32_t ClearColor) {
     FilePtr file = std::move(sheet.File);
 
     if (sheet.Png) {
+        // The file is read whole in slices, a tenth of the work; decoding is the rest.
+        constexpr size_t Slice = size_t{16} << 20;
         const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
         ByteBuffer bytes = ByteBuffer::Uninitialized(fileSize);
         if (bytes.empty()) return noMemory();
-        std::rewind(file.get());
-        if (!ReadFully(file.get(), bytes.data(), fileSize)) return damaged();
+        const Progress reading = progress.Part(0, 0.1);
+        for (uint64_t at = 0; at < fileSize; at += Slice) {
+            if (!reading.Report(static_cast<double>(at) / static_cast<double>(fileSize))) return cancelled(bytes);
+            if (!ReadFullyAt(::fileno(file.get()), bytes.data() + at, std::min<uint64_t>(Slice, fileSize - at), at))
+                return damaged();
+        }
         file.reset();
         Png::Picture png;
-        switch (Png::Read(bytes.data(), bytes.size(), ClearColor, png)) {
+        switch (Png::Read(bytes.data(), bytes.size(), ClearColor, png, progress.Part(0.1, 1))) {
         case Png::ReadStatus::Ok: break;
         case Png::ReadStatus::TooLarge: return refused(RefuseTooLarge(png.Width, png.Height));
         case Png::ReadStatus::NoMemory: return noMemory();
         case Png::ReadStatus::Damaged: return damaged();
+        case Png::ReadStatus::Cancelled: bytes = ByteBuffer(); return cancelled(png.Pixels);
         }
         const size_t imageBytes = png.Pixels.size();
-        ByteBuffer mask = ByteBuffer::Zeroed(imageBytes);
-        ByteBuffer sprite = ByteBuffer::Zeroed(imageBytes);
-        if (mask.empty() || sprite.empty()) return noMemory();
         BitmapInfoHeader h;
         h.biSize = InfoHeaderBytes;
         h.biWidth = png.Width;
@@ -271,59 +368,39 @@ bool cBitMap::LoadBMP(const std::string& FromFile, int32_t ClearColor) {
         Stride_ = png.Stride;
         RowPad_ = RowPadFor(png.Width);
         Pixels_ = std::move(png.Pixels);
-        MaskBits_ = std::move(mask);
-        SpriteBits_ = std::move(sprite);
+        HasMask_ = false;
         ClearBits_ = std::move(png.ClearBits);
         ClearColor_ = ClearColor;
+        FileName_ = path;
         Stamp_ = StampFrom(st);
         Loaded_ = true;
         return true;
     }
 
-    BitmapInfoHeader h = sheet.Header;
-    const bool topDown = sheet.TopDown;
-    const int32_t width = sheet.Width;
-    const int32_t rows = sheet.Rows;
-    const int32_t stride = sheet.Stride;
-    const uint64_t imageBytes = sheet.ImageBytes;
-    const uint32_t offBits = sheet.OffBits;
-
-    ByteBuffer pixels = ByteBuffer::Uninitialized(imageBytes);
-    ByteBuffer mask = ByteBuffer::Zeroed(imageBytes);
-    ByteBuffer sprite = ByteBuffer::Zeroed(imageBytes);
-    if (pixels.empty() || mask.empty() || sprite.empty()) return noMemory();
-
-    if (::fseeko(file.get(), static_cast<off_t>(offBits), SEEK_SET) != 0) return damaged();
-    if (!topDown) {
-        if (!ReadFully(file.get(), pixels.data(), imageBytes)) return damaged();
-    } else {
-        for (int32_t i = 0; i < rows; ++i) {
-            uint8_t* row = pixels.data() + static_cast<size_t>(rows - 1 - i) * stride;
-            if (!ReadFully(file.get(), row, static_cast<size_t>(stride))) return damaged();
-        }
+    ByteBuffer pixels = ByteBuffer::Uninitialized(sheet.ImageBytes);
+    if (pixels.empty()) return noMemory();
+    // Ordinary pages: see AdviseSmall. Two threads writing share their faults.
+    PageAlloc::AdviseSmall(pixels.data(), pixels.size());
+    switch (ReadRows(::fileno(file.get()), sheet, pixels.data(), progress)) {
+    case RowsRead::Done: break;
+    case RowsRead::Damaged: pixels = ByteBuffer(); return damaged();
+    case RowsRead::Cancelled: return cancelled(pixels);
     }
     file.reset();
 
-    // Padding is zero in every buffer, whatever the file held there.
-    const int16_t pad = RowPadFor(width);
-    if (pad > 0) {
-        for (int32_t y = 0; y < rows; ++y)
-            std::memset(pixels.data() + static_cast<size_t>(y) * stride + (stride - pad), 0,
-                        static_cast<size_t>(pad));
-    }
-
     // The stored header always describes the buffer as held: the usual 40-byte
     // info header, bottom-up rows, the real image size.
+    BitmapInfoHeader h = sheet.Header;
     h.biSize = InfoHeaderBytes;
-    h.biHeight = rows;
-    h.biSizeImage = static_cast<uint32_t>(imageBytes);
+    h.biHeight = sheet.Rows;
+    h.biSizeImage = static_cast<uint32_t>(sheet.ImageBytes);
     Header_ = h;
-    Stride_ = stride;
-    RowPad_ = pad;
+    Stride_ = sheet.Stride;
+    RowPad_ = RowPadFor(sheet.Width);
     Pixels_ = std::move(pixels);
-    MaskBits_ = std::move(mask);
-    SpriteBits_ = std::move(sprite);
+    HasMask_ = false;
     ClearBits_ = ByteBuffer();
+    FileName_ = path;
     Stamp_ = StampFrom(st);
     Loaded_ = true;
     return true;
@@ -428,9 +505,11 @@ void cBitMap::Stretch(const PixelSurface& Target, int32_t From_X, int32_t From_Y
 
     const bool allOnSheet = std::all_of(cols.begin(), cols.end(), [](int32_t c) { return c >= 0; });
     const size_t n = cols.size();
-    // Source pixels of the visible columns for one sheet row, ready to store
-    // (the mask pair for transparent drawing). Enlarged views repeat rows, so
-    // a line is built once per sheet row.
+    // Source pixels of the visible columns for one sheet row, ready to store;
+    // for transparent drawing an AND / XOR pair instead: all ones / zero for
+    // the mask colour, zero / the pixel for others, and zero / zero (black)
+    // before any mask. Enlarged views repeat rows, so a line is built once per
+    // sheet row.
     std::vector<uint32_t> line(n), sprite(Trans ? n : 0);
     int64_t lineRow = -1;
     for (int64_t j = j0; j < j1; ++j) {
@@ -445,8 +524,10 @@ void cBitMap::Stretch(const PixelSurface& Target, int32_t From_X, int32_t From_Y
                 const int32_t c = cols[k];
                 if (c < 0) continue;
                 if constexpr (Trans) {
-                    line[k] = RowScan::Load24(MaskBits_.data() + rowOff + c);
-                    sprite[k] = RowScan::Load24(SpriteBits_.data() + rowOff + c);
+                    const uint32_t v = RowScan::Load24(Pixels_.data() + rowOff + c);
+                    const bool hit = v == MaskKey_;
+                    line[k] = HasMask_ && hit ? 0xFFFFFFu : 0u;
+                    sprite[k] = HasMask_ && !hit ? v : 0u;
                 } else {
                     line[k] = 0xFF000000u | RowScan::Load24(Pixels_.data() + rowOff + c);
                 }
@@ -485,7 +566,6 @@ void cBitMap::DrawTrans(const PixelSurface& Target, int32_t From_X, int32_t From
 
 void cBitMap::GenMask(int32_t FromColor) {
     if (!Loaded_ || Pixels_.empty()) return;
-    using namespace RowScan;
     const uint32_t c = static_cast<uint32_t>(FromColor);
     if (!ClearBits_.empty() && FromColor != ClearColor_) {
         // The PNG's transparent pixels follow the mask colour wherever it goes.
@@ -502,64 +582,13 @@ void cBitMap::GenMask(int32_t FromColor) {
         }
         ClearColor_ = FromColor;
     }
-    // The colour as the row scanner reports colours: blue | green << 8 | red << 16.
-    const uint32_t key = ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16);
-    const uint32_t white = PackPixel(0xFF, 0xFF, 0xFF);
-    const uint32_t keyWord =
-        PackPixel(static_cast<uint8_t>(key), static_cast<uint8_t>(key >> 8), static_cast<uint8_t>(key >> 16));
-    const size_t rowBytes = static_cast<size_t>(Header_.biWidth) * 3;
-    const size_t stride = static_cast<size_t>(Stride_);
-    for (int32_t y = 0; y < Header_.biHeight; ++y) {
-        const uint8_t* s = Pixels_.data() + y * stride;
-        uint8_t* m = MaskBits_.data() + y * stride;
-        uint8_t* sp = SpriteBits_.data() + y * stride;
-        // Long runs of one colour are block fills and copies; elsewhere the
-        // next 16 pixels go one by one with four-byte loads and stores (the
-        // fourth byte lands on the next pixel, written after it, so a row's
-        // last pixel goes byte by byte and padding is never touched).
-        for (size_t i = 0; i < rowBytes;) {
-            uint32_t colour;
-            const size_t e = NextRun(s, i, rowBytes, colour);
-            if (e - i >= 48) {
-                const bool hit = colour == key;
-                std::memset(m + i, hit ? 0xFF : 0x00, e - i);
-                if (hit)
-                    std::memset(sp + i, 0, e - i);
-                else
-                    std::memcpy(sp + i, s + i, e - i);
-                i = e;
-                continue;
-            }
-            const size_t stop = std::min(i + 48, rowBytes);
-            if constexpr (Little) {
-                // Two pixels per eight-byte load and store.
-                for (; i < stop && i + 8 <= rowBytes; i += 6) {
-                    const uint64_t v = Load64(s + i);
-                    const uint64_t m0 = (static_cast<uint32_t>(v) & 0xFFFFFF) == key ? 0xFFFFFFu : 0u;
-                    const uint64_t m1 = (static_cast<uint32_t>(v >> 24) & 0xFFFFFF) == key ? 0xFFFFFFu : 0u;
-                    const uint64_t hit = m0 | m1 << 24;
-                    const uint64_t out = v & 0xFFFFFFFFFFFFull & ~hit;
-                    std::memcpy(m + i, &hit, 8);
-                    std::memcpy(sp + i, &out, 8);
-                }
-            }
-            for (; i < stop && i + 3 < rowBytes; i += 3) {
-                uint32_t v;
-                std::memcpy(&v, s + i, 4);
-                v &= white;
-                const uint32_t hit = (v == keyWord) ? white : 0u;
-                const uint32_t out = v & ~hit;
-                std::memcpy(m + i, &hit, 4);
-                std::memcpy(sp + i, &out, 4);
-            }
-            if (i < stop) { // the row's last pixel
-                const bool hit = Load24(s + i) == key;
-                for (int k = 0; k < 3; ++k) {
-                    m[i + k] = hit ? 0xFF : 0x00;
-                    sp[i + k] = hit ? 0x00 : s[i + k];
-                }
-                i += 3;
-            }
-        }
-    }
+    // DrawTrans compares pixels with the colour as it reads them: blue | green << 8 | red << 16.
+    MaskKey_ = ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16);
+    HasMask_ = true;
+}
+
+bool cBitMap::Masked(int32_t x, int32_t y) const {
+    if (!Loaded_ || !HasMask_ || x < 0 || y < 0 || x >= Header_.biWidth || y >= Header_.biHeight) return false;
+    const size_t row = static_cast<size_t>(Header_.biHeight - 1 - y) * static_cast<size_t>(Stride_);
+    return RowScan::Load24(Pixels_.data() + row + static_cast<size_t>(x) * 3) == MaskKey_;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // cBitMap: the program's 24-bit image. One bottom-up pixel buffer (rows padded
-// to 4 bytes, blue-green-red per pixel) plus the AND mask and XOR image used to
-// draw it transparently. It loads and saves BMP files, draws stretched onto a
+// to 4 bytes, blue-green-red per pixel) and the colour that is transparent when
+// it is drawn so. It loads and saves BMP files, draws stretched onto a
 // PixelSurface and converts itself to and from the run-length image streams.
 #include <cstddef>
 #include <cstdint>
@@ -102,8 +102,13 @@ public:
     // type, depth and interlacing becomes 24-bit; its pixels with alpha under
     // 128 take ClearColor (the mask colour in force, 0x00BBGGRR) and are
     // remembered, so GenMask keeps them transparent under any later mask
-    // colour. Returns true when loaded.
-    bool LoadBMP(const std::string& FromFile = "", int32_t ClearColor = DefaultClearColor);
+    // colour. The new picture has no mask until GenMask. progress hears how
+    // far the load has come (from the calling thread only, between slices of
+    // a few MB); when it asks to stop, the load returns false at once without
+    // a message, and the picture, FileName and all else stay as they were.
+    // Returns true when loaded.
+    bool LoadBMP(const std::string& FromFile = "", int32_t ClearColor = DefaultClearColor,
+                 const Progress& progress = {});
 
     // The image stream of a sheet file for depth mode iType: the bytes that
     // LoadBMP(FromFile, ClearColor) and then ToRLE(iType) give, with the same
@@ -132,13 +137,19 @@ public:
     // picture is held.
     void DrawTo(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X, int32_t To_Y,
                 int32_t dWidth, int32_t dHeight, double XScale, double YScale) const;
-    // Same geometry; target = (target AND mask) XOR sprite.
+    // Same geometry, but sheet pixels of the colour last given to GenMask leave
+    // the target pixel as it is; the others are copied. Before GenMask (after
+    // every load or FromRLE) each drawn pixel is black.
     void DrawTrans(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X, int32_t To_Y,
                    int32_t dWidth, int32_t dHeight, double XScale, double YScale) const;
 
-    // Rebuilds MaskBits / SpriteBits for the transparent colour 0x00BBGGRR.
-    // Pixels that were transparent in a loaded PNG are painted that colour first.
+    // Makes 0x00BBGGRR (the high byte is ignored) the transparent colour of
+    // DrawTrans. Pixels that were transparent in a loaded PNG are painted that
+    // colour first.
     void GenMask(int32_t FromColor);
+    // True when DrawTrans leaves the target alone at top-down sheet pixel (x, y):
+    // a mask is set and the pixel has its colour. False off the sheet.
+    bool Masked(int32_t x, int32_t y) const;
     // The stamp of the sheet file as it was read by the last successful load
     // (Size -1 when the picture came from a stream), and of a file as it is now.
     const FileStamp& LoadedStamp() const { return Stamp_; }
@@ -174,11 +185,9 @@ public:
     int32_t Stride() const { return Stride_; }
     int16_t RowPad() const { return RowPad_; }
     const ByteBuffer& Pixels() const { return Pixels_; }
-    const ByteBuffer& MaskBits() const { return MaskBits_; }
-    const ByteBuffer& SpriteBits() const { return SpriteBits_; }
 
 private:
-    // Both drawing operations: Trans selects the AND-mask / XOR-sprite pair.
+    // Both drawing operations: Trans skips pixels of the mask colour.
     template <bool Trans>
     void Stretch(const PixelSurface& Target, int32_t From_X, int32_t From_Y, int32_t To_X, int32_t To_Y,
                  int32_t dWidth, int32_t dHeight, double XScale, double YScale) const;
@@ -189,8 +198,10 @@ private:
     std::string FileName_;
     int32_t Stride_ = 0;
     int16_t RowPad_ = 0;
-    ByteBuffer MaskBits_;
-    ByteBuffer SpriteBits_;
+    // The transparent colour as the row scanner reads pixels (blue | green << 8
+    // | red << 16); meaningful once HasMask_.
+    bool HasMask_ = false;
+    uint32_t MaskKey_ = 0;
     // The PNG's transparent pixels (see Png::Picture) and the colour they hold now.
     ByteBuffer ClearBits_;
     int32_t ClearColor_ = 0;

@@ -28,7 +28,13 @@ inline std::vector<int32_t> ColorsOf(const cBitMap& bm) {
 // The pixel rows held for a picture: bottom row first, padding zero; and those held.
 inline Bytes RowsOf(const TestPicture& p) { const Bytes f = MakeBmp24(p); return Bytes(f.begin() + 54, f.end()); }
 inline Bytes RowsOf(const cBitMap& bm) { return Bytes(bm.Pixels().data(), bm.Pixels().data() + bm.Pixels().size()); }
-inline bool AllZero(const ByteBuffer& b) { return std::all_of(b.data(), b.data() + b.size(), [](uint8_t v) { return !v; }); }
+// True when no pixel is masked (as before any GenMask).
+inline bool NoneMasked(const cBitMap& bm) {
+    for (int y = 0; y < bm.Height(); ++y)
+        for (int x = 0; x < bm.Width(); ++x)
+            if (bm.Masked(x, y)) return false;
+    return true;
+}
 
 // A picture whose every pixel has its own colour.
 inline TestPicture Sample(int w, int h) {
@@ -37,13 +43,16 @@ inline TestPicture Sample(int w, int h) {
     return pic;
 }
 
-// Everything a refused load or rebuild must leave alone.
+// Everything a refused load or rebuild must leave alone (the mask of the first
+// rows: test pictures kept this way are small).
 inline Bytes StateOf(const cBitMap& bm) {
     const auto* h = reinterpret_cast<const uint8_t*>(&bm.Header());
     Bytes s(h, h + sizeof(BitmapInfoHeader));
     s.insert(s.end(), bm.Pixels().data(), bm.Pixels().data() + bm.Pixels().size());
-    for (size_t v : {size_t{bm.Loaded()}, size_t(bm.Stride()), size_t(bm.RowPad()), bm.MaskBits().size()})
+    for (size_t v : {size_t{bm.Loaded()}, size_t(bm.Stride()), size_t(bm.RowPad()), size_t(bm.HasClearPixels())})
         s.push_back(static_cast<uint8_t>(v));
+    for (int i = 0; i < std::min(bm.Width() * bm.Height(), 4096); ++i)
+        s.push_back(bm.Masked(i % bm.Width(), i / bm.Width()));
     return s;
 }
 

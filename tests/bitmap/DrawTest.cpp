@@ -23,8 +23,10 @@ struct GuardedSurface {
 
 // Pixel-at-a-time model of the drawing rule: pixel (i, j) of the outW x outH
 // block shows sheet pixel (fx + i * dw / outW, fy + j * dh / outH) when that
-// lies on the sheet and, drawing transparently, does not have the key colour.
-void ModelDraw(const TestPicture& pic, int32_t key, bool trans, GuardedSurface& t, int fx, int fy, int tx,
+// lies on the sheet and, drawing transparently, does not have the key colour;
+// transparent drawing without a mask (NoMask) paints black.
+constexpr int64_t NoMask = -1;
+void ModelDraw(const TestPicture& pic, int64_t key, bool trans, GuardedSurface& t, int fx, int fy, int tx,
                int ty, int dw, int dh, int outW, int outH) {
     for (int j = 0; j < outH; ++j)
         for (int i = 0; i < outW; ++i) {
@@ -33,14 +35,24 @@ void ModelDraw(const TestPicture& pic, int32_t key, bool trans, GuardedSurface& 
             const int sy = fy + static_cast<int>(int64_t{j} * dh / outH);
             if (x >= t.S.OriginX && x < t.S.OriginX + t.S.Width && y >= t.S.OriginY &&
                 y < t.S.OriginY + t.S.Height && sx >= 0 && sx < pic.Width && sy >= 0 && sy < pic.Height &&
-                !(trans && pic.At(sx, sy) == (key & 0xFFFFFF)))
-                t.S.Row(y)[x - t.S.OriginX] = ColorToPixel(pic.At(sx, sy));
+                !(trans && key != NoMask && pic.At(sx, sy) == (key & 0xFFFFFF)))
+                t.S.Row(y)[x - t.S.OriginX] = ColorToPixel(trans && key == NoMask ? 0 : pic.At(sx, sy));
         }
+}
+
+// A mode-5 image stream of the picture, a record per pixel, bottom row first.
+Bytes PixelStream(const TestPicture& pic) {
+    Bytes stream;
+    for (int i = 0; i < pic.Width * pic.Height; ++i) {
+        const int32_t c = pic.At(i % pic.Width, pic.Height - 1 - i / pic.Width);
+        stream.insert(stream.end(), {1, uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+    }
+    return stream;
 }
 
 } // namespace
 
-TEST(Drawing, RandomBlocksAndMasksMatchThePixelRule) {
+TEST(Drawing, RandomBlocksBeforeAndAfterAMaskMatchThePixelRule) {
     TempDir dir;
     std::mt19937 rng(11);
     auto R = [&](int n) { return int(rng() % unsigned(n)); };
@@ -53,34 +65,30 @@ TEST(Drawing, RandomBlocksAndMasksMatchThePixelRule) {
             if (R(5) == 0) c = key ^ (1 << R(24));
         if (round % 10 == 0) key = 0x7F000000 | (key ^ 0x800000); // high byte ignored; often absent
         cBitMap bm;
-        ASSERT_TRUE(LoadPicture(bm, pic, dir));
-        bm.GenMask(key);
-        for (int y = 0; y < h; ++y)
-            for (int b = 0; b < bm.Stride(); ++b) {
-                const size_t at = size_t(h - 1 - y) * bm.Stride() + b;
-                const bool pad = b >= 3 * w, hit = !pad && pic.At(b / 3, y) == (key & 0xFFFFFF);
-                ASSERT_EQ(bm.MaskBits().data()[at], hit ? 0xFF : 0) << at;
-                ASSERT_EQ(bm.SpriteBits().data()[at], hit || pad ? 0 : bm.Pixels().data()[at]) << at;
-            }
+        ASSERT_TRUE(round % 2 ? LoadPicture(bm, pic, dir) : bm.FromRLE(w, h, 5, 0, PixelStream(pic)));
         // Blocks partly off the sheet, windows at any origin, enlarging and reducing.
         const int fx = R(w + 6) - 3, fy = R(h + 6) - 3, dw = 1 + R(w + 3), dh = 1 + R(h + 3);
         const double scales[] = {0.3, 0.5, 1.0, 1.5, 2.0, 3.0, 7.25}, xs = scales[R(7)], ys = scales[R(7)];
         const int ox = R(9) - 4, oy = R(9) - 4, tx = ox + R(21) - 10, ty = oy + R(21) - 10;
-        for (bool trans : {false, true}) {
+        for (int step : {0, 1, 2}) { // transparent before a mask, then both ways after
+            if (step == 1) bm.GenMask(key);
+            const bool trans = step != 2;
             GuardedSurface got(25, 19, 0xFF445566u, ox, oy), want(25, 19, 0xFF445566u, ox, oy);
             (bm.*(trans ? &cBitMap::DrawTrans : &cBitMap::DrawTo))(got.S, fx, fy, tx, ty, dw, dh, xs, ys);
-            ModelDraw(pic, key, trans, want, fx, fy, tx, ty, dw, dh, int(std::nearbyint(dw * xs)),
+            ModelDraw(pic, step ? key : NoMask, trans, want, fx, fy, tx, ty, dw, dh, int(std::nearbyint(dw * xs)),
                       int(std::nearbyint(dh * ys)));
-            EXPECT_EQ(got.Store, want.Store) << "trans " << trans;
+            EXPECT_EQ(got.Store, want.Store) << "step " << step;
         }
+        for (int y = -1; y <= h; ++y)
+            for (int x = -1; x <= w; ++x)
+                ASSERT_EQ(bm.Masked(x, y), x >= 0 && y >= 0 && x < w && y < h && pic.At(x, y) == (key & 0xFFFFFF));
     }
 }
 
-// The mask builder fills long runs, takes two pixels per load, then one, and
-// the row's last byte by byte: the key colour, or a near miss of it in its
-// first or last byte, at every position of every row length decides its own
-// pixel only, and padding stays zero.
-TEST(Drawing, MaskOfAPixelAtEveryPositionOfEveryRowLength) {
+// The key colour, or a near miss of it in its first or last byte, at every
+// position of every row length decides its own pixel only, whether the drawn
+// row covers the sheet or runs off it.
+TEST(Drawing, TransparencyOfAPixelAtEveryPositionOfEveryRowLength) {
     const int32_t key = Rgb(255, 0, 255), other = Rgb(10, 20, 30);
     for (int w = 1; w <= 40; ++w)
         for (int x = 0; x < w; ++x)
@@ -88,22 +96,15 @@ TEST(Drawing, MaskOfAPixelAtEveryPositionOfEveryRowLength) {
                 for (int32_t odd : {key, key ^ 1, key ^ 0x010000, other}) {
                     TestPicture pic = MakePicture(w, 2, background);
                     pic.At(x, 0) = odd;
-                    Bytes stream; // bottom row first, a record per pixel
-                    for (int i = 0; i < 2 * w; ++i) {
-                        const int32_t c = pic.At(i % w, 1 - i / w);
-                        stream.insert(stream.end(), {1, uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
-                    }
                     cBitMap bm;
-                    ASSERT_TRUE(bm.FromRLE(w, 2, 5, 0, stream));
+                    ASSERT_TRUE(bm.FromRLE(w, 2, 5, 0, PixelStream(pic)));
                     bm.GenMask(key);
-                    for (int y = 0; y < 2; ++y)
-                        for (int b = 0; b < bm.Stride(); ++b) {
-                            const size_t at = size_t(1 - y) * bm.Stride() + b;
-                            const bool pad = b >= 3 * w, hit = !pad && pic.At(b / 3, y) == key;
-                            ASSERT_EQ(bm.MaskBits().data()[at], hit ? 0xFF : 0) << w << " " << x << " " << at;
-                            ASSERT_EQ(bm.SpriteBits().data()[at], hit || pad ? 0 : bm.Pixels().data()[at])
-                                << at;
-                        }
+                    for (int fx : {0, -1}) {
+                        GuardedSurface got(w + 1, 2), want(w + 1, 2);
+                        bm.DrawTrans(got.S, fx, 0, 0, 0, w, 2, 1.0, 1.0);
+                        ModelDraw(pic, key, true, want, fx, 0, 0, 0, w, 2, w, 2);
+                        ASSERT_EQ(got.Store, want.Store) << w << " " << x << " " << fx;
+                    }
                 }
 }
 

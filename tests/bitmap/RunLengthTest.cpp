@@ -105,7 +105,7 @@ TEST(RunLength, WorkedExamplesBothWaysAndOddStreams) {
         if (c.stream.size() < 2) continue;
         ASSERT_TRUE(bm.FromRLE(c.w, h, uint8_t(c.mode), 0, c.stream));
         EXPECT_EQ(RowsOf(bm), Decoded(c.w, c.colors, c.mode));
-        EXPECT_TRUE(AllZero(bm.MaskBits()) && AllZero(bm.SpriteBits()));
+        EXPECT_TRUE(NoneMasked(bm));
     }
     for (uint8_t mode : {1, 2, 4, 5}) EXPECT_TRUE(cBitMap().ToRLE(mode).empty()) << int(mode);
 }
