@@ -156,6 +156,18 @@ public:
     void NewProjectFrom(const std::string& sheetPath);
     void OpenProjectFrom(const std::string& projectPath);
     void ImportSifFrom(const std::string& sifPath);
+    // Loads a sheet file into `fresh` with a progress window; false when the
+    // user cancelled (then nothing was shown or changed). A refused file was
+    // reported and leaves `fresh` empty.
+    bool LoadSheetInto(cBitMap& fresh, const std::string& path);
+    // The names and the mask colour a project command changes before it is sure
+    // to go through, so that Cancel can put them back.
+    struct ProjectNames {
+        std::string WorkDir, ProjectFile, SheetFile, FoundSheetPath;
+        int32_t MaskColor = 0;
+    };
+    ProjectNames CurrentProjectNames() const;
+    void RestoreProjectNames(const ProjectNames& names);
 
     // ---- Sheet views (Form1_SheetView.cpp) ----
     void SetupSheetView();

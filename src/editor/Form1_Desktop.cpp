@@ -17,6 +17,7 @@
 #include "base/Messages.h"
 #include "controls/SpriteFrame.h"
 #include "editor/Form1.h"
+#include "platform/ProgressWindow.h"
 
 using namespace SpriteProject;
 
@@ -143,8 +144,19 @@ bool Form1::ReloadSheet() {
         said.push_back(m);
         return MsgAnswer::OK;
     });
-    const bool loaded = fresh.LoadBMP(path, MaskColor);
+    bool loaded = false;
+    bool cancelled = false;
+    {
+        const ProgressWindow progress(this, "Reloading the changed sheet " + path + "...");
+        loaded = fresh.LoadBMP(path, MaskColor, progress.Reporter());
+        cancelled = progress.Cancelled();
+    }
     SetMessageHandler(previous);
+    if (cancelled) {
+        // This version stays unread until the file changes again.
+        SheetFailed = stamp;
+        return false;
+    }
     if (!loaded) {
         // Told once per version of the file: the next save tries again.
         SheetFailed = stamp;

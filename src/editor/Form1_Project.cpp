@@ -5,6 +5,7 @@
 #include "base/Messages.h"
 #include "editor/Form1.h"
 #include "platform/CommDlgs.h"
+#include "platform/ProgressWindow.h"
 
 using namespace SpriteProject;
 
@@ -40,12 +41,22 @@ void Form1::mnuNew_Click() {
     NewProjectFrom(path);
 }
 
+bool Form1::LoadSheetInto(cBitMap& fresh, const std::string& path) {
+    const ProgressWindow progress(this, "Loading the sheet " + path + "...");
+    fresh.LoadBMP(path, MaskColor, progress.Reporter());
+    return !progress.Cancelled();
+}
+
 void Form1::NewProjectFrom(const std::string& path) {
+    // The sheet is read before anything else changes, so that Cancel leaves the
+    // previous project as it was.
+    cBitMap fresh;
+    if (!LoadSheetInto(fresh, path)) return;
     ResetProject();
     SplitChosenPath(path, WorkDir, SheetFile);
-    // A sheet that cannot be loaded is reported by the loader; the views follow
+    // A sheet that cannot be loaded was reported by the loader; the views follow
     // either way. A PNG's transparent pixels take the mask colour in force.
-    Sheet.LoadBMP(path, MaskColor);
+    Sheet = std::move(fresh);
     SetupSheetView();
 }
 
@@ -60,15 +71,42 @@ void Form1::mnuOpen_Click() {
 void Form1::OpenProjectFrom(const std::string& path) {
     std::string dir, file;
     SplitChosenPath(path, dir, file);
+    // What Cancel puts back while the sheet loads: nothing else has changed yet.
+    const ProjectNames before = CurrentProjectNames();
+    std::vector<ActionData> previousActions = Actions;
     WorkDir = dir;
     ProjectFile = file;
     if (dir.empty() || file.empty()) return;
-    ResetProject(); // also shows the new name in the caption
-    if (!ReadProject(WorkDir + ProjectFile)) return;
-    FillActionList();
+    if (!ReadProject(WorkDir + ProjectFile)) {
+        ResetProject(); // also shows the new name in the caption
+        return;
+    }
     // Load the sheet where the search found it, which need not be WorkDir.
-    Sheet.LoadBMP(FoundSheetPath.empty() ? WorkDir + SheetFile : FoundSheetPath, MaskColor);
+    cBitMap fresh;
+    if (!LoadSheetInto(fresh, FoundSheetPath.empty() ? WorkDir + SheetFile : FoundSheetPath)) {
+        RestoreProjectNames(before);
+        Actions.swap(previousActions);
+        return;
+    }
+    std::vector<ActionData> read;
+    read.swap(Actions);
+    ResetProject(); // also shows the new name in the caption
+    Actions.swap(read);
+    FillActionList();
+    Sheet = std::move(fresh);
     SetupSheetView();
+}
+
+Form1::ProjectNames Form1::CurrentProjectNames() const {
+    return {WorkDir, ProjectFile, SheetFile, FoundSheetPath, MaskColor};
+}
+
+void Form1::RestoreProjectNames(const ProjectNames& names) {
+    WorkDir = names.WorkDir;
+    ProjectFile = names.ProjectFile;
+    SheetFile = names.SheetFile;
+    FoundSheetPath = names.FoundSheetPath;
+    MaskColor = names.MaskColor;
 }
 
 void Form1::mnuSave_Click() { SaveProject(); }

@@ -6,6 +6,7 @@
 #include "base/Messages.h"
 #include "editor/Form1.h"
 #include "platform/CommDlgs.h"
+#include "platform/ProgressWindow.h"
 #include "sif/SifFile.h"
 
 using namespace SpriteProject;
@@ -26,7 +27,9 @@ void Form1::mnuExportSIF_Click(int Index) {
     const uint8_t image = mnuCompress[1]->isChecked() ? 1 : 0;
     // Anything that is not a byte is no depth mode: pass 0, which the writer refuses.
     const uint8_t mode = Index >= 0 && Index <= 255 ? static_cast<uint8_t>(Index) : 0;
-    WriteSIF(path, mode, structure, image);
+    // A cancelled export writes nothing and leaves an older file as it was.
+    const ProgressWindow progress(this, "Exporting " + path + "...");
+    WriteSIF(path, mode, structure, image, progress.Reporter());
 }
 
 void Form1::mnuCompress_Click(int Index) {
@@ -43,11 +46,29 @@ void Form1::mnuImportSIF_Click() {
 }
 
 void Form1::ImportSifFrom(const std::string& path) {
-    // From here on the previous project is gone, whatever the outcome.
+    // The file is read before anything else changes, so that Cancel leaves the
+    // previous project as it was.
+    const int32_t previousMask = MaskColor;
+    // Emptied, so that what the reader brings is told from what it left alone.
+    std::vector<ActionData> previousActions;
+    previousActions.swap(Actions);
+    SifImage img;
+    {
+        const ProgressWindow progress(this, "Importing " + path + "...");
+        img = ReadSIF(path, progress.Reporter());
+        if (progress.Cancelled()) {
+            MaskColor = previousMask;
+            Actions.swap(previousActions);
+            return;
+        }
+    }
+    // From here on the previous project is gone, whatever the outcome. A refused
+    // file leaves the model as the reset makes it; a file with an empty sheet
+    // brings its frames and mask colour but no picture.
+    std::vector<ActionData> read;
+    read.swap(Actions);
     ResetProject();
-    // A refused file leaves the model as the reset made it; a file with an empty
-    // sheet brings its frames and mask colour but no picture.
-    SifImage img = ReadSIF(path);
+    if (!read.empty()) Actions.swap(read);
     if (img.Width == 0 || img.Height == 0) {
         ImportAborted();
         return;
