@@ -5,6 +5,9 @@
 // earlier picture helps it and its peak is its own. CELWRIGHT_BENCH_HUGE=32767
 // adds the largest sheet (3.2 GB). The file goes to the temporary folder, which
 // needs 8 GB free (or twice the file); otherwise the size is skipped.
+// The same for a 16384 x 16384 RGBA PNG with transparent pixels: LoadBMP against
+// libspng decoding the same file to RGBA on its own, and the peak against the
+// 24-bit pixel bytes the sheet holds.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -20,8 +23,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include <spng.h>
+
 #include "base/Messages.h"
 #include "bitmap/PageAlloc.h"
+#include "bitmap/PngFile.h"
 #include "bitmap/cBitMap.h"
 
 namespace {
@@ -176,6 +182,67 @@ bool Measure(int side) {
     return time <= TimeGoal && peak <= MemoryGoal;
 }
 
+// The peer of the PNG load: the file read and decoded to RGBA by libspng alone.
+double DecodeLikeSpng(const std::string& path) {
+    const auto t = Clock::now();
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    spng_ctx* ctx = spng_ctx_new(0);
+    spng_set_image_limits(ctx, cBitMap::MaxSide, cBitMap::MaxSide);
+    spng_set_png_buffer(ctx, bytes.data(), bytes.size());
+    size_t size = 0;
+    bool ok = spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size) == 0;
+    std::vector<uint8_t> rgba(ok ? size : 0);
+    ok = ok && spng_decode_image(ctx, rgba.data(), rgba.size(), SPNG_FMT_RGBA8, 0) == 0;
+    spng_ctx_free(ctx);
+    return ok ? Since(t) : -1;
+}
+
+bool MeasurePng(int side) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path();
+    const std::string bmp = (dir / ("celwright-bench-png-" + std::to_string(::getpid()) + ".bmp")).string();
+    const std::string png = bmp.substr(0, bmp.size() - 3) + "png";
+    const double pixelBytes = double(StrideOf(side)) * side;
+    std::vector<uint8_t> bytes;
+    {
+        MessageRecorder quiet;
+        cBitMap sheet;
+        std::string error;
+        if (!WriteSheet(bmp, side) || !sheet.LoadBMP(bmp) || !Png::EncodeSheet(sheet, 0xFF00FF, bytes, error)) {
+            std::remove(bmp.c_str());
+            std::printf("  PNG %d x %d: skipped, the file could not be made\n", side, side);
+            return true;
+        }
+    }
+    std::remove(bmp.c_str());
+    std::ofstream(png, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<std::streamsize>(bytes.size()));
+    bytes = {};
+    std::vector<double> loads, decodes, peaks;
+    for (int i = 0; i < Runs; ++i) {
+        decodes.push_back(DecodeLikeSpng(png));
+        const LoadRun run = LoadInChild(png);
+        if (run.Seconds < 0) break;
+        loads.push_back(run.Seconds);
+        peaks.push_back(run.PeakBytes / pixelBytes);
+    }
+    std::remove(png.c_str());
+    if (loads.empty()) {
+        std::printf("  PNG %d x %d: the load failed\n", side, side);
+        return false;
+    }
+    const double time = Median(loads) / Median(decodes);
+    const double peak = *std::max_element(peaks.begin(), peaks.end());
+    char what[96];
+    std::snprintf(what, sizeof what, "LoadBMP of an RGBA PNG %dx%d / libspng decode alone", side, side);
+    std::printf("  %-56s ratio %6.3f  goal <= 1.50  %-7s (load %.1f ms, decode %.1f ms; median of %zu)\n", what,
+                time, time <= 1.5 ? "met" : "NOT MET", Median(loads) * 1e3, Median(decodes) * 1e3, loads.size());
+    std::snprintf(what, sizeof what, "Peak RSS growth, RGBA PNG %dx%d / 24-bit pixel bytes", side, side);
+    std::printf("  %-56s ratio %6.3f  goal <= %.2f  %s\n", what, peak, MemoryGoal,
+                peak <= MemoryGoal ? "met" : "NOT MET");
+    return time <= 1.5 && peak <= MemoryGoal;
+}
+
 } // namespace
 
 int main() {
@@ -186,5 +253,6 @@ int main() {
                 "fresh process):\n");
     bool met = true;
     for (int side : sides) met = Measure(side) && met;
+    met = MeasurePng(16384) && met;
     return met ? 0 : 1;
 }
