@@ -57,3 +57,24 @@ TEST_F(EditorTest, ZoomChangeKeepsTheCentreAndDrawsNoFrameBox) {
     W().Picture2_MouseDown(1, 0, 0, 0); // the next press brings the box back and clamps anew
     EXPECT_TRUE(W().ZoomCenterX == 64 && Overview(40, 50) == 255);
 }
+
+TEST_F(EditorTest, ViewsOfASheetLargerThanTheScreenShowExactlyItsPixels) {
+    NewSheet(3000, 2600);
+    struct Case { int scrollX, scrollY, zoom; QPoint press; };
+    for (const Case& c : {Case{0, 0, 2, {10, 10}}, Case{1500, 900, 3, {1700, 1000}}, Case{2744, 2344, 7, {2990, 2590}},
+                          Case{377, 2100, 10, {400, 2222}}}) {
+        W().TNScrollH->setValue(c.scrollX), W().TNScrollV->setValue(c.scrollY), W().HScroll1->setValue(c.zoom);
+        W().Picture2_MouseDown(1, 0, c.press.x(), c.press.y()), W().Picture2_MouseUp(1, 0, c.press.x(), c.press.y());
+        int mismatches = 0;
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) {
+                const int sx = c.scrollX + x, sy = c.scrollY + y;
+                const int32_t o = Overview(sx, sy);
+                mismatches += o != PositionColor(sx, sy) && o != 0xFFFFFF; // the zoom box is white
+                const int zx = W().ZoomOriginX() + x / c.zoom, zy = W().ZoomOriginY() + y / c.zoom;
+                const bool onSheet = zx >= 0 && zy >= 0 && zx < 3000 && zy < 2600; // else the background
+                mismatches += Zoomed(x, y) != (onSheet ? PositionColor(zx, zy) : 0);
+            }
+        EXPECT_EQ(mismatches, 0) << c.scrollX << "," << c.scrollY << " zoom " << c.zoom;
+    }
+}
