@@ -1,5 +1,5 @@
 // The bitmap surface: buffers, BMP files, drawing and the transparency mask.
-// The run-length streams live in RunLength.cpp.
+// The run-length streams live in RunLengthEncode.cpp and RunLengthDecode.cpp.
 #include "bitmap/cBitMap.h"
 
 #include <algorithm>
