@@ -21,6 +21,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "BenchMemory.h"
 #include "base/Messages.h"
 #include "bitmap/PageAlloc.h"
 #include "bitmap/cBitMap.h"
@@ -413,14 +414,7 @@ void BM_DrawTransZoom(benchmark::State& state) {
 
 // ---- memory ------------------------------------------------------------------------
 
-long StatusKb(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const size_t len = std::strlen(field);
-    while (std::getline(in, line))
-        if (line.compare(0, len, field) == 0) return std::strtol(line.c_str() + len + 1, nullptr, 10);
-    return -1;
-}
+using BenchMemory::StatusKb;
 
 // Peak resident growth of a fresh child process while an 8192 x 8192 sheet is
 // loaded and masked, over the sheet's pixel bytes; and the time of that first
@@ -442,8 +436,7 @@ void BM_PeakMemory(benchmark::State& state) {
             FreadWholeFile(path, false);
             const double freadSecs = Seconds(f0, Clock::now());
             { // reset the peak to the current size
-                std::ofstream clear("/proc/self/clear_refs");
-                clear << "5";
+                BenchMemory::ResetPeak();
             }
             const long base = StatusKb("VmRSS:");
             double r[3] = {-1, 0, freadSecs};

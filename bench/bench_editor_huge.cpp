@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <vector>
 
+#include "BenchMemory.h"
 #include "EditorBench.h"
 #include "editor/Form1.h"
 #include "platform/DeferredCall.h"
@@ -72,15 +73,6 @@ double ReadLikeDd(const std::string& path) {
     });
 }
 
-// The process's peak resident memory in bytes since the last reset.
-int64_t PeakResident() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
-    return 0;
-}
-
-void ResetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 struct Sheet {
     int side;
@@ -93,7 +85,7 @@ std::unique_ptr<Form1> Opened(const Sheet& s, benchmark::State* state) {
     QApplication::processEvents();
     ReadLikeDd(s.bmp); // warm
     const double dd = std::min(ReadLikeDd(s.bmp), ReadLikeDd(s.bmp));
-    ResetPeakResident();
+    BenchMemory::ResetPeak();
     const double open = Timed([&] {
         w->OpenProjectFrom(s.sip);
         QApplication::processEvents();
@@ -102,7 +94,8 @@ std::unique_ptr<Form1> Opened(const Sheet& s, benchmark::State* state) {
     if (state) {
         const std::string size = std::to_string(s.side) + " x " + std::to_string(s.side);
         Goals()["open " + size + " over dd"].value = open / dd;
-        Goals()["peak memory " + size + " over pixel bytes"].value = static_cast<double>(PeakResident()) / pixels;
+        const double peak = static_cast<double>(BenchMemory::StatusKb("VmHWM:")) * 1024;
+        Goals()["peak memory " + size + " over pixel bytes"].value = peak / pixels;
         std::printf("%s: open %.2f s, dd %.2f s\n", size.c_str(), open, dd);
     }
     return w;

@@ -25,6 +25,7 @@
 
 #include <spng.h>
 
+#include "BenchMemory.h"
 #include "base/Messages.h"
 #include "bitmap/PageAlloc.h"
 #include "bitmap/PngFile.h"
@@ -80,14 +81,7 @@ double ReadLikeDd(const std::string& path) {
     return s;
 }
 
-long StatusKb(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const size_t len = std::strlen(field);
-    while (std::getline(in, line))
-        if (line.compare(0, len, field) == 0) return std::strtol(line.c_str() + len + 1, nullptr, 10);
-    return -1;
-}
+using BenchMemory::StatusKb;
 
 struct LoadRun {
     double Seconds = -1;
@@ -104,8 +98,7 @@ LoadRun LoadInChild(const std::string& path) {
         ::close(fds[0]);
         PageAlloc::ReleaseSpare();
         { // the peak from here on (without /proc/self/clear_refs, the peak so far, which is small)
-            std::ofstream clear("/proc/self/clear_refs");
-            clear << "5";
+            BenchMemory::ResetPeak();
         }
         const long base = StatusKb("VmRSS:");
         LoadRun r;
