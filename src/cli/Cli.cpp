@@ -17,6 +17,10 @@
 #include "project/SpriteProject.h"
 #include "sif/SifFile.h"
 
+#ifndef CELWRIGHT_VERSION
+#define CELWRIGHT_VERSION "0"
+#endif
+
 namespace {
 
 using namespace SpriteProject;
@@ -35,6 +39,7 @@ const char* const UsageText =
     "                    [--action NAME] [--direction NAME] [--force]\n"
     "  celwright-cli atlas PROJECT.sip OUTPUT.json [--image OUTPUT.png] [--array]\n"
     "  celwright-cli --help | -h\n"
+    "  celwright-cli --version\n"
     "Every command also takes --quiet.\n"
     "\n"
     "export  Opens PROJECT.sip as the editor's Open Project does (its sheet bitmap is\n"
@@ -395,6 +400,11 @@ int RunCli(const std::vector<std::string>& given) {
         if (a == "--") break;
         if (a == "--help" || a == "-h") {
             std::fputs(UsageText, stdout);
+            std::fflush(stdout);
+            return ExitOk;
+        }
+        if (a == "--version") {
+            std::printf("celwright-cli %s\n", CELWRIGHT_VERSION);
             std::fflush(stdout);
             return ExitOk;
         }

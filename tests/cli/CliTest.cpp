@@ -49,6 +49,14 @@ protected:
 TEST(CliUsage, HelpAndBadCommandLinesExitTwoWithAHint) {
     const Outcome help = Tool({"--help"});
     EXPECT_TRUE(help.Status == 0 && !help.Out.empty() && help.Err.empty());
+    EXPECT_TRUE(Has(help.Out, "celwright-cli --version\n")) << help.Out;
+    // The version answers like the editor's, wherever it stands before "--", and does nothing else.
+    for (const Args& args : {Args{"--version"}, {"export", "a.sip", "--version"}, {"--quiet", "--version"}}) {
+        const Outcome version = Tool(args);
+        EXPECT_TRUE(version.Status == 0 && version.Out == "celwright-cli " CELWRIGHT_VERSION "\n" && version.Err.empty())
+            << testing::PrintToString(args) << version.Out << version.Err;
+    }
+    ExpectFails(Tool({"info", "--", "--version"}), 1);
     const Args e = {"export", "a.sip", "b.sif"}, n = {"new", "s.bmp", "o.sip"}, d = n + Args{"--detect"},
                g = n + Args{"--grid", "8x8"};
     for (const Args& args : {Args{}, {"frob"}, {"export", "a.sip"}, e + Args{"c"}, e + Args{"--mode"},
