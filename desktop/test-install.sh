@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs the build into a scratch prefix and checks what a desktop needs:
-# both programs, a valid menu entry, its icon and the file types it names.
+# both programs, a valid menu entry, its icon, the file types it names and its
+# software-centre description.
 # Usage: test-install.sh BUILD_DIR
 set -eu
 build=$1
@@ -12,7 +13,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 share=$prefix/share
 desktop=$share/applications/celwright.desktop
 for f in "$prefix/bin/celwright" "$prefix/bin/celwright-cli" "$desktop" \
-         "$share/icons/hicolor/scalable/apps/celwright.svg" "$share/mime/packages/celwright.xml"; do
+         "$share/icons/hicolor/scalable/apps/celwright.svg" "$share/mime/packages/celwright.xml" \
+         "$share/metainfo/org.celwright.celwright.metainfo.xml"; do
   [ -f "$f" ] || fail "$f was not installed"
 done
 [ -x "$prefix/bin/celwright" ] && [ -x "$prefix/bin/celwright-cli" ] || fail "the programs are not executable"
