@@ -49,7 +49,7 @@ protected:
 TEST(CliUsage, HelpAndBadCommandLinesExitTwoWithAHint) {
     const Outcome help = Tool({"--help"});
     EXPECT_TRUE(help.Status == 0 && !help.Out.empty() && help.Err.empty());
-    EXPECT_TRUE(Has(help.Out, "celwright-cli --version\n")) << help.Out;
+    EXPECT_TRUE(Has(help.Out, "  or:  celwright-cli --version\n")) << help.Out;
     // The version answers like the editor's, wherever it stands before "--", and does nothing else.
     for (const Args& args : {Args{"--version"}, {"export", "a.sip", "--version"}, {"--quiet", "--version"}}) {
         const Outcome version = Tool(args);

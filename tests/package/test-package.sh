@@ -53,7 +53,10 @@ for program in celwright celwright-cli; do
   page=$usr/share/man/man1/$program.1.gz
   title=$(echo "$program" | tr a-z A-Z)
   gzip -dc "$page" | grep -q "^\.TH $title \"1\" \".*\" \"$program $version\"" || fail "$page has no title for $program $version"
-  gzip -dc "$page" | grep -q '^\.SH DESCRIPTION' || fail "$page has no description"
+  # help2man found the synopsis and the description in the help's layout.
+  for section in SYNOPSIS DESCRIPTION; do
+    gzip -dc "$page" | grep -q "^\.SH $section" || fail "$page has no $section"
+  done
 done
 gzip -dc "$usr/share/man/man1/celwright-cli.1.gz" | grep -q 'atlas PROJECT' || fail "the celwright-cli page lacks its commands"
 gzip -dc "$usr/share/man/man1/celwright.1.gz" | grep -q 'Import SIF' || fail "the celwright page lacks its help"
