@@ -13,6 +13,7 @@
 #include "cli/Atlas.h"
 #include "cli/CliSupport.h"
 #include "cli/NewCommand.h"
+#include "cli/RebindCommand.h"
 #include "base/Messages.h"
 #include "project/SpriteProject.h"
 #include "sif/SifFile.h"
@@ -100,6 +101,21 @@ const char* const UsageText =
     "  --array                  frames as a list, each with its \"filename\", instead\n"
     "                           of an object keyed by frame name\n"
     "\n"
+    "rebind PROJECT.sip OLD_SHEET [-o OUTPUT.sip]:\n"
+    "  Moves the frames of PROJECT.sip to where their pictures went when its sheet\n"
+    "  was redrawn (a column inserted, a row of sprites moved). OLD_SHEET is the\n"
+    "  sheet as the frames were marked on it; the new one is the sheet the project\n"
+    "  names. Each marked frame is looked for on the new sheet at its place, then\n"
+    "  as the nearest exact copy of its old pixels, then as the nearest place where\n"
+    "  at least 90% of its sprite pixels (those not of the mask colour) are\n"
+    "  unchanged. Frames keep their size and hot spot. A frame found nowhere stays\n"
+    "  where it was and is named on a line of stderr (\"Walk/Right/2\", as the\n"
+    "  atlas names it). The project is replaced only once the new file is complete.\n"
+    "\n"
+    "  -o OUTPUT.sip            write there instead; a plain sheet name is kept\n"
+    "                           when it lies beside PROJECT.sip, else the sheet's\n"
+    "                           full path\n"
+    "\n"
     "Every command:\n"
     "  --quiet                  show no progress; without it, export and import show\n"
     "                           how far they have come on one line of stderr, but\n"
@@ -107,7 +123,8 @@ const char* const UsageText =
     "\n"
     "Exit status:\n"
     "  0 success; 1 an input or output was refused (one line on stderr saying why);\n"
-    "  2 the command line is wrong.\n";
+    "  2 the command line is wrong; 3 rebind wrote the project but left some\n"
+    "  frames where they were, found nowhere on the new sheet.\n";
 
 // Collects every message the core raises; the tool prints them once, on one line.
 class MessageCollector {
@@ -423,7 +440,7 @@ int RunCli(const std::vector<std::string>& given) {
     }
 
     if (command != "export" && command != "import" && command != "info" && command != "new" &&
-        command != "atlas")
+        command != "atlas" && command != "rebind")
         return Usage("unknown command \"" + command + "\"");
     MessageCollector messages;
     int status = ExitRefused;
@@ -432,6 +449,7 @@ int RunCli(const std::vector<std::string>& given) {
         else if (command == "import") status = Import(args);
         else if (command == "new") status = RunNew(args);
         else if (command == "atlas") status = RunAtlas(args);
+        else if (command == "rebind") status = RunRebind(args);
         else status = Info(args);
     } catch (const std::exception& e) {
         // Only memory running out gets here; say so instead of dying.
