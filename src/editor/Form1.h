@@ -48,6 +48,7 @@ enum class FramesSource;
 enum class FramesArea;
 struct FramesFound;
 struct SpriteRect;
+struct SheetPiece;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -383,10 +384,16 @@ public:
     int SheetReloads = 0;                  // reloads done so far
     void SheetWatch_Timer();
     // Loads the sheet file again under the current mask colour, keeping the
-    // frames, the selection and the zoom position, and redraws the views and
-    // the strip's pictures. A file that cannot be read keeps the old picture
+    // selection and the zoom position, and redraws the views and the strip's
+    // pictures. The marked frames follow their pictures on the new sheet
+    // (FollowSheetChanges). A file that cannot be read keeps the old picture
     // and is reported once. Returns true when reloaded.
     bool ReloadSheet();
+    // Moves every marked frame to where its old pixels (the pieces, taken from
+    // the sheet before it was replaced) went on the sheet now loaded, as one
+    // undo step "Follow Sheet Changes", and says in one message how many moved
+    // and which were found nowhere. Nothing moved: no step and no message.
+    void FollowSheetChanges(const std::vector<SheetPiece>& pieces);
 
     // ---- Window geometry (Form1_Layout.cpp) ----
     static constexpr int DefaultClientWidth = 553;

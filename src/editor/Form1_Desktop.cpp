@@ -18,6 +18,7 @@
 #include "controls/SpriteFrame.h"
 #include "editor/Form1.h"
 #include "platform/ProgressWindow.h"
+#include "sprites/FollowSheet.h"
 
 using namespace SpriteProject;
 
@@ -43,6 +44,24 @@ std::string Absolute(const std::string& path) {
     std::error_code ec;
     const std::filesystem::path p = std::filesystem::absolute(path, ec);
     return ec ? path : p.lexically_normal().string();
+}
+
+// Names shown in the message about frames found nowhere; the rest are counted.
+constexpr size_t ListedLost = 12;
+
+// What following the changed sheet did, in a few lines.
+std::string FollowMessage(const FollowReport& report) {
+    std::string text = report.Moved == 1
+                           ? "1 frame followed its picture to a new place on the changed sheet."
+                           : std::to_string(report.Moved) + " frames followed their pictures to new places on the changed sheet.";
+    if (!report.NotFound.empty()) {
+        text += report.NotFound.size() == 1 ? "\n\nThis frame was found nowhere and stays where it was:"
+                                            : "\n\nThese frames were found nowhere and stay where they were:";
+        for (size_t i = 0; i < report.NotFound.size() && i < ListedLost; ++i) text += "\n" + report.NotFound[i];
+        if (report.NotFound.size() > ListedLost)
+            text += "\n... and " + std::to_string(report.NotFound.size() - ListedLost) + " more";
+    }
+    return text + "\n\nUndo puts them back.";
 }
 
 void DragDecision(QDropEvent* event) {
@@ -169,6 +188,8 @@ bool Form1::ReloadSheet() {
 
     const int32_t centreX = ZoomCenterX, centreY = ZoomCenterY;
     const int panX = TNScrollH->value(), panY = TNScrollV->value();
+    // Only the marked rectangles' old pixels outlive the old sheet.
+    const std::vector<SheetPiece> pieces = TakePieces(Sheet, MarkedRects(Actions));
     Sheet = std::move(fresh);
     SheetFailed.reset();
     ++SheetReloads;
@@ -186,5 +207,21 @@ bool Form1::ReloadSheet() {
         if (slot.Shown < 0 || slot.Shown >= ThumbCount() || ThumbLooks[slot.Shown] != ThumbLook::Filled) continue;
         if (const FrameData* f = CurrentFrameAt(slot.Shown)) DrawThumbPicture(slot.Widget, *f);
     }
+    FollowSheetChanges(pieces);
     return true;
+}
+
+void Form1::FollowSheetChanges(const std::vector<SheetPiece>& pieces) {
+    FollowReport report;
+    {
+        const EditStep step(*this, "Follow Sheet Changes");
+        report = FollowFrames(Actions, pieces, Sheet, MaskColor);
+    }
+    // A retouch in place moves nothing; frames it made unrecognisable stay
+    // where they are, which is what the artist wants of an ordinary save.
+    if (report.Moved == 0) return;
+    RebuildStripAt(FrameScroll->value());
+    RedrawOverview();
+    DrawZoomView();
+    MsgBox(FollowMessage(report), MsgButtons::OK, MsgIcon::Information, AppTitle);
 }
