@@ -114,8 +114,11 @@ void ScanRuns(const SheetPixels& s, int32_t length, std::vector<Probe>& probes, 
             if (x < length - 1) continue;
             const size_t slot = FilterSlot(h);
             if (!(filter[slot / 64] >> (slot % 64) & 1)) continue;
-            auto [first, last] = std::ranges::equal_range(probes, h, {}, &Probe::Hash);
-            for (auto it = first; it != last; ++it) hit(*it, x - length + 1, y);
+            // Not std::ranges::equal_range: clang 14 cannot use its subrange with this library.
+            for (auto it = std::lower_bound(probes.begin(), probes.end(), h,
+                                            [](const Probe& p, uint64_t v) { return p.Hash < v; });
+                 it != probes.end() && it->Hash == h; ++it)
+                hit(*it, x - length + 1, y);
         }
     }
 }
