@@ -14,6 +14,7 @@
 #include "bitmap/PngFile.h"
 #include "cli/CliSupport.h"
 #include "project/SpriteProject.h"
+#include "sprites/FollowSheet.h"
 
 #ifndef CELWRIGHT_VERSION
 #define CELWRIGHT_VERSION "0"
@@ -72,9 +73,6 @@ bool ParseOptions(const std::vector<std::string>& in, Options& o, std::string& p
 
 Json Rect(int32_t x, int32_t y, int32_t w, int32_t h) { return {{"x", x}, {"y", y}, {"w", w}, {"h", h}}; }
 
-// The display name of a list entry: its own, or the one the editor shows.
-std::string Shown(const std::string& name, const std::string& fallback) { return name.empty() ? fallback : name; }
-
 } // namespace
 
 int RunAtlas(const std::vector<std::string>& args) {
@@ -102,16 +100,14 @@ int RunAtlas(const std::vector<std::string>& args) {
     Json frames = o.Array ? Json::array() : Json::object();
     Json tags = Json::array();
     std::set<std::string> tagNames;
+    // Direction names, unique among those with frames to show, as rebind also names them.
+    const std::vector<std::vector<std::string>> names = DirectionNames(Actions);
     int64_t count = 0;
     for (size_t a = 0; a < Actions.size(); ++a) {
         const ActionData& action = Actions[a];
         for (size_t d = 0; d < action.Directions.size(); ++d) {
             const DirectionData& direction = action.Directions[d];
-            const std::string base = Shown(action.Name, DefaultActionName(static_cast<int>(a))) + "/" +
-                                     Shown(direction.Name, DefaultDirectionName(static_cast<int>(d)));
-            // Two lists may hold the same names; keys must stay unique.
-            std::string tag = base;
-            for (int n = 2; tagNames.count(tag); ++n) tag = base + " (" + std::to_string(n) + ")";
+            const std::string& tag = names[a][d];
             const int64_t first = count;
             for (size_t i = 0; i < direction.Frames.size(); ++i) {
                 const FrameData& f = direction.Frames[i];
