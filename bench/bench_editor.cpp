@@ -7,6 +7,8 @@
 //   - one handled marking move on that sheet (zoom view, crosshair,
 //     overview with frame box, thumbnail labels and picture)        < 2 ms
 //   - a move within the same zoomed pixel                           < 0.05 ms
+//   - that marking move with the onion skin on, two frames on each
+//     side, each neighbour larger than the zoom view                < 4 ms
 //   - a Shift-click that highlights all of 10,000 frames            < 5 ms
 //   - deleting frame 0 of 10,000                                    < 10 ms
 //   - undo and redo of a deletion, of a paste of 5,000 frames and of
@@ -149,6 +151,47 @@ void BM_MarkingMove(benchmark::State& state) {
             [&](int k) { w->Picture1_MouseMove(0, 0, 4.0 * (k % 60) + 1, 4.0 * (k % 47) + 1); });
 }
 
+// The marking window's sheet with frame 2 of five current and marking on, the
+// onion skin showing two frames on each side. Every neighbour is 80 x 80 with
+// its hot spot in the middle, so that each covers the 64 x 64 pixels the view
+// shows wherever the marked frame's hot spot goes.
+std::unique_ptr<Form1> OnionMarkingWindow() {
+    auto w = BigSheetWindow();
+    w->Command1_Click();
+    DirectionData& d = SP::Actions[0].Directions[0];
+    d.Frames.resize(5);
+    d.FrameUBound = 4;
+    for (int i = 0; i < 5; ++i) {
+        FrameData& f = d.Frames[i];
+        f.X = 3800 + 100 * i;
+        f.Y = 3900;
+        f.Width = f.Height = 80;
+        f.HotSpotX = f.HotSpotY = 40;
+        f.Delay = 1;
+    }
+    d.Frames[2] = FrameData{4000, 4000, 30, 40, {0, 0}, 1, 20, 15};
+    w->lstAction_Click(0);
+    w->lstDirection_Click(0);
+    w->StripRebuild->Flush();
+    w->ucSF_Click(2, 0);
+    w->HScroll1->setValue(4);
+    w->Picture2_MouseDown(1, 0, 4000, 4000);
+    w->Picture2_MouseUp(1, 0, 4000, 4000);
+    w->mnuOnionFrames[2]->trigger();
+    w->mnuOnionSkin->trigger();
+    w->Picture1_MouseDown(1, 0, 10, 10);
+    QApplication::processEvents();
+    return w;
+}
+
+void BM_MarkingMoveOnion(benchmark::State& state) {
+    auto w = OnionMarkingWindow();
+    Measure(state, "marking move, onion skin 2 + 2, 8192 x 8192", [&](int k) {
+        w->Picture1_MouseMove(0, 0, 4.0 * (k % 60) + 1, 4.0 * (k % 47) + 1);
+    });
+    if (w->OnionShown.size() != 4) state.SkipWithError("the onion skin did not show four frames");
+}
+
 void BM_MarkingMoveSamePixel(benchmark::State& state) {
     auto w = MarkingWindow();
     w->Picture1_MouseMove(0, 0, 40, 40);
@@ -288,6 +331,7 @@ BENCHMARK(BM_OverviewDragStep)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZoomChange)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SetupSheetView)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_MarkingMove)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MarkingMoveOnion)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MarkingMoveSamePixel)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ShiftClickAll10000)->UseManualTime()->Unit(benchmark::kMillisecond);
 // Each run takes a frame away; a thousand leave 9,000.
@@ -302,6 +346,7 @@ int main(int argc, char** argv) {
         {"overview drag step, 8192 x 8192", {4}},    {"zoom change, 8192 x 8192", {4}},
         {"SetupSheetView, 8192 x 8192", {500}},      {"marking move, 8192 x 8192", {2}},
         {"marking move, same zoomed pixel", {0.05}}, {"shift-click of 10,000 frames", {5}},
+        {"marking move, onion skin 2 + 2, 8192 x 8192", {4}},
         {"delete frame 0 of 10,000", {10}},
         {"undo delete of 10,000", {10}},             {"redo delete of 10,000", {10}},
         {"undo paste 5,000 into 10,000", {10}},      {"redo paste 5,000 into 10,000", {10}},

@@ -1,6 +1,7 @@
 #include "editor/Form1.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -346,6 +347,26 @@ void Form1::BuildMenus() {
     mnuAddGrid = add(mnuFrames, "mnuAddGrid", "Add Frames from Grid...");
     mnuAddSprites = add(mnuFrames, "mnuAddSprites", "Add Frames from Sprites...");
 
+    mnuView = menuBar()->addMenu("View");
+    mnuView->setObjectName("mnuView");
+    mnuOnionSkin = add(mnuView, "mnuOnionSkin", "Onion Skin");
+    mnuOnionSkin->setCheckable(true);
+    mnuOnionSkin->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    mnuOnionFramesTop = mnuView->addMenu("Onion Skin Frames");
+    mnuOnionFramesTop->setObjectName("mnuOnionFramesTop");
+    auto* counts = new QActionGroup(this); // exclusive: one count is checked
+    for (int index = 1; index <= Onion::MaxDepth; ++index) {
+        QAction* a = mnuOnionFramesTop->addAction(QString::number(index));
+        a->setObjectName(QString("mnuOnionFrames%1").arg(index));
+        a->setCheckable(true);
+        a->setChecked(index == OnionDepth);
+        counts->addAction(a);
+        mnuOnionFrames[index] = a;
+        connect(a, &QAction::toggled, this, [this, index](bool on) { mnuOnionFrames_Toggled(index, on); });
+    }
+    // Toggled, not triggered: a check mark set from the remembered settings counts too.
+    connect(mnuOnionSkin, &QAction::toggled, this, [this](bool on) { mnuOnionSkin_Toggled(on); });
+
     connect(mnuNew, &QAction::triggered, this, [this] { mnuNew_Click(); });
     connect(mnuOpen, &QAction::triggered, this, [this] { mnuOpen_Click(); });
     connect(mnuSave, &QAction::triggered, this, [this] { mnuSave_Click(); });
@@ -387,6 +408,8 @@ void Form1::ResetProject() {
     Picture2->Cls();
     Picture1->SetBackColor(0);
     Picture1->Cls();
+    OnionShown.clear();
+    CrosshairShown = false;
     Picture5->SetBackColor(0);
     Picture5->Cls();
 
@@ -428,10 +451,11 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     const bool listField = watched == lstAction || watched == lstAction->lineEdit() || watched == lstDirection ||
                            watched == lstDirection->lineEdit();
     if (event->type() == QEvent::ShortcutOverride && listField) {
-        // The Edit and Frames menus' keys act on frames wherever the focus is, as
-        // menu accelerators do; the text field must not claim them for its text.
+        // The Edit and Frames menus' keys act on frames, and the View menu's on the
+        // zoom view, wherever the focus is, as menu accelerators do; the text
+        // field must not claim them for its text.
         const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
-        for (const QAction* a : {mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste, mnuFitFrame, mnuTrimFrames})
+        for (const QAction* a : {mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste, mnuFitFrame, mnuTrimFrames, mnuOnionSkin})
             if (a->shortcuts().contains(keys)) return true;
     }
     if (event->type() == QEvent::KeyPress) {

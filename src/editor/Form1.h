@@ -14,8 +14,9 @@
 // events), Form1_Preview.cpp (animation preview and mask colour),
 // Form1_Clipboard.cpp (cut, copy and paste of frames), Form1_Sif.cpp (SIF
 // export and import), Form1_Frames.cpp (the Frames menu), Form1_Layout.cpp
-// (the window's geometry and its remembered size) and Form1_ViewNav.cpp
-// (wheel zoom, wheel scrolling and middle-button panning).
+// (the window's geometry and its remembered size), Form1_ViewNav.cpp
+// (wheel zoom, wheel scrolling and middle-button panning) and Form1_Onion.cpp
+// (the View menu's onion skin on the zoom view).
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
@@ -27,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/OnionSkin.h"
 #include "history/UndoHistory.h"
 #include "project/SpriteProject.h"
 
@@ -119,6 +121,10 @@ public:
     QAction* mnuTrimFrames = nullptr;
     QAction* mnuAddGrid = nullptr;
     QAction* mnuAddSprites = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuOnionSkin = nullptr;        // check item, Ctrl+K
+    QMenu* mnuOnionFramesTop = nullptr;     // "Onion Skin Frames"
+    std::array<QAction*, 3> mnuOnionFrames{}; // indices 1 and 2 exist, one checked
 
     // ---- Window state ----
     int32_t ContrastColor = 0xFFFFFF;
@@ -401,7 +407,8 @@ public:
     // Places every control for the client area's present size: the default
     // positions plus each control's share of the extra width and height.
     void LayoutClient();
-    // The window's size, position and zoom factor from the last run, if they fit the screen.
+    // The window's size, position and zoom factor from the last run, if they fit the
+    // screen, and the View menu's options.
     void RestoreWindowState();
     void SaveWindowState() const;
     int Relayouts = 0; // layouts that changed a size so far
@@ -427,6 +434,25 @@ public:
     // without touching any frame.
     void DrawZoomViewAt(double X, double Y);
     void DrawCrosshairAt(double X, double Y);
+    // The crosshair on the zoomed pixel of (LastCellX, LastCellY), presented.
+    void DrawCrosshair();
+    bool CrosshairShown = false; // the zoom view shows the crosshair drawn since its last redraw
+
+    // ---- Onion skin (Form1_Onion.cpp): the frames around the current one,
+    // tinted and translucent over the zoom view's sheet, aligned on the hot spot ----
+    bool OnionSkin = false; // follows the check mark of mnuOnionSkin
+    int OnionDepth = 1;     // frames on each side, follows mnuOnionFrames
+    std::vector<Onion::Layer> OnionShown; // the layers the zoom view shows now
+    // The layers the zoom view would show now; none while the onion skin is off.
+    std::vector<Onion::Layer> OnionPlan() const;
+    // Draws the layers over the sheet just drawn on the zoom view (from DrawZoomView).
+    void DrawOnionSkin();
+    // Redraws the zoom view, crosshair kept, when the layers it shows are not
+    // those of the project and settings now: after an edit, a change of the
+    // current frame or direction, or a change of the View menu's options.
+    void UpdateOnionSkin();
+    void mnuOnionSkin_Toggled(bool on);
+    void mnuOnionFrames_Toggled(int Index, bool on);
     // The zoom box's corners on the overview.
     QRectF ZoomBoxRect() const;
     // Redraws the overview for a zoom box that was at `from`: only the old

@@ -48,11 +48,15 @@ void Form1::BeginEdit() {
 }
 
 void Form1::EndEdit(const char* name) {
-    if (--EditDepth > 0 || !OpenEdit) return;
-    CommitSnapshot(*OpenEdit, name);
-    OpenEdit.reset();
-    // Marking goes on: what it changes from here on is a step of its own.
-    if (Marking) StartMarkingStep();
+    if (--EditDepth > 0) return;
+    if (OpenEdit) {
+        CommitSnapshot(*OpenEdit, name);
+        OpenEdit.reset();
+        // Marking goes on: what it changes from here on is a step of its own.
+        if (Marking) StartMarkingStep();
+    }
+    // The frames around the current one, or its hot spot, may have changed.
+    UpdateOnionSkin();
 }
 
 void Form1::StartMarkingStep() {

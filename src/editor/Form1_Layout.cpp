@@ -3,7 +3,8 @@
 // has; extra width is shared evenly between the zoom view and the overview's
 // viewport, extra height goes to both views, and everything below them moves
 // down with the bottom edge while the strip widens to the right edge. The
-// window's size, position and zoom factor are remembered between runs.
+// window's size, position and zoom factor, and the View menu's options, are
+// remembered between runs.
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -46,6 +47,8 @@ int Extra(Share share, int dw) {
 
 const char* const GeometryKey = "window/geometry";
 const char* const ZoomKey = "window/zoom";
+const char* const OnionKey = "view/onionSkin";
+const char* const OnionDepthKey = "view/onionSkinFrames";
 
 } // namespace
 
@@ -94,6 +97,8 @@ void Form1::SaveWindowState() const {
     QSettings settings;
     settings.setValue(GeometryKey, saveGeometry());
     settings.setValue(ZoomKey, ZoomFactor);
+    settings.setValue(OnionKey, OnionSkin);
+    settings.setValue(OnionDepthKey, OnionDepth);
 }
 
 void Form1::RestoreWindowState() {
@@ -115,4 +120,9 @@ void Form1::RestoreWindowState() {
     bool ok = false;
     const int zoom = settings.value(ZoomKey).toInt(&ok);
     if (ok && zoom >= HScroll1->minimum() && zoom <= HScroll1->maximum()) HScroll1->setValue(zoom);
+    // The View menu's options, through their check marks.
+    const int depth = settings.value(OnionDepthKey).toInt(&ok);
+    if (ok && depth >= 1 && depth <= Onion::MaxDepth) mnuOnionFrames[depth]->setChecked(true);
+    // Stored as "true" or "false"; anything else (a hand-edited file) is off.
+    mnuOnionSkin->setChecked(settings.value(OnionKey).toString() == "true");
 }

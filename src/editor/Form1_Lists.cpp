@@ -100,6 +100,7 @@ void Form1::lstAction_Click(int index) {
         lstDirection->clearEditText();
     }
     RequestStripRebuild();
+    UpdateOnionSkin(); // no direction, no onion skin
 }
 
 void Form1::lstAction_KeyDown(int KeyCode) {
@@ -147,6 +148,8 @@ void Form1::lstDirection_Click(int index) {
     if (index == CurDirection) return;
     CurDirection = index;
     if (CurDirection != -1) RequestStripRebuild();
+    // Until the rebuild the current frame is that index in the new direction.
+    UpdateOnionSkin();
 }
 
 void Form1::lstDirection_KeyDown(int KeyCode) {

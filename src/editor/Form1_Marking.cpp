@@ -63,11 +63,8 @@ void Form1::Picture1_MouseMove(int /*Button*/, int /*Shift*/, double X, double Y
     LastCellX = snapX;
     LastCellY = snapY;
 
-    DrawZoomView();
-    if (Marking) {
-        FrameData* f = CurFrame >= 0 ? CurrentFrameAt(CurFrame) : nullptr;
-        if (!f) return; // no crosshair without a frame to mark
-        DrawOverviewSheet();
+    FrameData* f = Marking && CurFrame >= 0 ? CurrentFrameAt(CurFrame) : nullptr;
+    if (f) {
         const int64_t px = static_cast<int64_t>(ZoomOriginX()) + cell.x();
         const int64_t py = static_cast<int64_t>(ZoomOriginY()) + cell.y();
         f->X = Wrap(std::min<int64_t>(px, AnchorX));
@@ -78,6 +75,12 @@ void Form1::Picture1_MouseMove(int /*Button*/, int /*Shift*/, double X, double Y
             MarkingChanged = true;
             UpdateCaption();
         }
+    }
+    // After the frame has changed: the onion skin follows its hot spot.
+    DrawZoomView();
+    if (Marking) {
+        if (!f) return; // no crosshair without a frame to mark
+        DrawOverviewSheet();
         DrawFrameBox();
         Picture2->Present();
 
@@ -88,8 +91,5 @@ void Form1::Picture1_MouseMove(int /*Button*/, int /*Shift*/, double X, double Y
             DrawThumbPicture(w, *f);
         }
     }
-    // As wide as a zoomed pixel (the view's pen width is the zoom factor).
-    Picture1->DrawLine(0, snapY, ZoomViewWidth(), snapY, ContrastColor);
-    Picture1->DrawLine(snapX, 0, snapX, ZoomViewHeight(), ContrastColor);
-    Picture1->Present();
+    DrawCrosshair();
 }

@@ -136,6 +136,8 @@ void Form1::DrawZoomView() {
     const int32_t rows = std::max(128, (ZoomViewHeight() + z - 1) / z);
     Picture1->Draw([ox, oy, z, cols, rows](const PixelSurface& s) { Sheet.DrawTo(s, ox, oy, 0, 0, cols, rows, z, z); },
                    QRect(0, 0, cols * z, rows * z));
+    DrawOnionSkin(); // over the sheet, under whatever is drawn on the view after it
+    CrosshairShown = false;
     Picture1->Present();
 }
 

@@ -124,7 +124,10 @@ void Form1::RebuildStrip(bool fromTimer) {
 
     // Without a current direction the strip stays empty; the current frame,
     // the range anchor and the scroll bar keep their values.
-    if (!CurrentFrameAt(0)) return;
+    if (!CurrentFrameAt(0)) {
+        UpdateOnionSkin();
+        return;
+    }
     const DirectionData& d = Actions[CurAction].Directions[CurDirection];
     const int count = static_cast<int>(d.Frames.size());
     ThumbHighlight.assign(count, 0);
@@ -139,6 +142,7 @@ void Form1::RebuildStrip(bool fromTimer) {
     }
     CurFrame = -1;
     SelAnchor = -1;
+    UpdateOnionSkin(); // no current frame, no onion skin
 }
 
 void Form1::RebuildStripAt(int first) {

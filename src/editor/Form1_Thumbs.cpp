@@ -43,11 +43,12 @@ void Form1::ucSF_Click(int Index, int16_t Shift) {
     CurFrame = Index;
     SetThumbHighlight(Index, 1);
 
-    // The zoom view is left as it is.
+    // The zoom view is left as it is, unless its onion skin follows the new frame.
     DrawOverviewSheet();
     DrawFrameBox();
     DrawZoomBox();
     Picture2->Present();
+    UpdateOnionSkin();
 }
 
 void Form1::ucSF_DoDelete(int Index) {

@@ -36,8 +36,14 @@ void Form1::DrawCrosshairAt(double X, double Y) {
     const QPoint cell = ZoomCell(X, Y);
     LastCellX = static_cast<double>(cell.x()) * ZoomFactor + ZoomFactor / 2.0;
     LastCellY = static_cast<double>(cell.y()) * ZoomFactor + ZoomFactor / 2.0;
+    DrawCrosshair();
+}
+
+void Form1::DrawCrosshair() {
+    // As wide as a zoomed pixel (the view's pen width is the zoom factor).
     Picture1->DrawLine(0, LastCellY, ZoomViewWidth(), LastCellY, ContrastColor);
     Picture1->DrawLine(LastCellX, 0, LastCellX, ZoomViewHeight(), ContrastColor);
+    CrosshairShown = true;
     Picture1->Present();
 }
 
