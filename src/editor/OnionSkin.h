@@ -4,7 +4,8 @@
 // shifted so that its hot spot lands on the current frame's hot spot. What is
 // worked out here needs no window: which sheet pixels go where, and how a
 // sprite pixel mixes with the view pixel under it. Nothing is stored; the
-// layers are drawn over the magnified sheet and thrown away with it.
+// layers are drawn over the magnified sheet and thrown away with it. The two
+// frames at one distance are laid as one, farthest distance first.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -72,16 +73,32 @@ inline std::vector<Layer> Plan(const std::vector<FrameData>& frames, int current
 constexpr uint32_t BeforeTint = 0xFFFF0000u; // red
 constexpr uint32_t AfterTint = 0xFF0000FFu;  // blue
 
-// How much of a layer shows, in 256ths: the nearest frames half, the next a quarter.
-constexpr int Opacity(int distance) { return distance <= 1 ? 128 : 64; }
+// How much of a layer shows, in 256ths: the nearest frames five eighths, the
+// next three eighths. Enough for red and blue to stay apart even over a
+// magenta sheet, while the sheet still shows through.
+constexpr int Opacity(int distance) { return distance <= 1 ? 160 : 96; }
 
-// A sprite pixel in its tint: every channel halfway (rounded down) to the
-// tint's, so that the sprite's shading still shows through.
+// A sprite pixel in its tint: every channel three quarters of the way
+// (rounded down) to the tint's, so that some of the sprite's shading shows.
 constexpr uint32_t Tinted(uint32_t pixel, bool after) {
     const uint32_t tint = after ? AfterTint : BeforeTint;
     uint32_t out = 0xFF000000u;
     for (int shift = 0; shift <= 16; shift += 8)
-        out |= ((((pixel >> shift) & 0xFFu) + ((tint >> shift) & 0xFFu)) / 2) << shift;
+        out |= ((((pixel >> shift) & 0xFFu) + 3 * ((tint >> shift) & 0xFFu)) / 4) << shift;
+    return out;
+}
+
+// What the frames at one distance lay over a view pixel, from the sprite pixel
+// of the frame before and of the frame after that land there (0 where a frame
+// has none): each in its tint, the two averaged (rounded down) where both
+// land, so that neither hides the other. 0 when neither has a pixel there.
+constexpr uint32_t Overlay(uint32_t before, uint32_t after) {
+    if (!before && !after) return 0;
+    if (!after) return Tinted(before, false);
+    if (!before) return Tinted(after, true);
+    const uint32_t b = Tinted(before, false), a = Tinted(after, true);
+    uint32_t out = 0xFF000000u;
+    for (int shift = 0; shift <= 16; shift += 8) out |= ((((b >> shift) & 0xFFu) + ((a >> shift) & 0xFFu)) / 2) << shift;
     return out;
 }
 

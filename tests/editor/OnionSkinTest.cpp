@@ -36,12 +36,19 @@ TestPicture FigureSheet() {
 }
 
 // What the onion skin should make of the view, worked out channel by channel
-// in 0x00BBGGRR colours: a tint halfway to pure red or blue, rounded down,
-// then laid over at a half (next frame) or a quarter (the one after).
+// in 0x00BBGGRR colours: a tint three quarters of the way to pure red or
+// blue, rounded down; where the frames before and after at one distance both
+// land, the two tints averaged; then laid over at five eighths (next frame)
+// or three eighths (the one after).
 int32_t TintRef(int32_t c, bool after) {
-    const int r = ((c & 0xFF) + (after ? 0 : 255)) / 2, g = ((c >> 8) & 0xFF) / 2;
-    const int b = (((c >> 16) & 0xFF) + (after ? 255 : 0)) / 2;
+    const int r = ((c & 0xFF) + (after ? 0 : 3 * 255)) / 4, g = ((c >> 8) & 0xFF) / 4;
+    const int b = (((c >> 16) & 0xFF) + (after ? 3 * 255 : 0)) / 4;
     return r | g << 8 | b << 16;
+}
+int32_t AverageRef(int32_t x, int32_t y) {
+    int32_t out = 0;
+    for (int shift : {0, 8, 16}) out |= (((x >> shift) & 0xFF) + ((y >> shift) & 0xFF)) / 2 << shift;
+    return out;
 }
 int32_t MixRef(int32_t under, int32_t over, double share) {
     int32_t out = 0;
@@ -100,8 +107,12 @@ protected:
         std::vector<int32_t> view = Plain();
         const std::vector<FrameData>& frames = Dir0();
         const FrameData& c = frames[current];
-        for (int d = depth; d >= 1; --d)
-            for (int n : {current - d, current + d}) {
+        for (int d = depth; d >= 1; --d) {
+            // The sprite pixels of the frame before and after that land on each position, -1 for none.
+            std::array<std::vector<int32_t>, 2> lands{std::vector<int32_t>(128 * 128, -1),
+                                                      std::vector<int32_t>(128 * 128, -1)};
+            for (int side : {0, 1}) {
+                const int n = side ? current + d : current - d;
                 if (n < 0 || n >= static_cast<int>(frames.size())) continue;
                 const FrameData& f = frames[n];
                 const int dx = c.X + c.HotSpotX - f.X - f.HotSpotX, dy = c.Y + c.HotSpotY - f.Y - f.HotSpotY;
@@ -109,10 +120,18 @@ protected:
                     for (int x = f.X; x < f.X + f.Width; ++x) {
                         const int vx = x + dx, vy = y + dy;
                         if (sheet.At(x, y) == Magenta || vx < 0 || vy < 0 || vx >= 128 || vy >= 128) continue;
-                        int32_t& v = view[vy * 128 + vx];
-                        v = MixRef(v, TintRef(sheet.At(x, y), n > current), d == 1 ? 0.5 : 0.25);
+                        lands[side][vy * 128 + vx] = sheet.At(x, y);
                     }
             }
+            for (int k = 0; k < 128 * 128; ++k) {
+                const int32_t b = lands[0][k], a = lands[1][k];
+                if (b < 0 && a < 0) continue;
+                const int32_t over = a < 0 ? TintRef(b, false)
+                                     : b < 0 ? TintRef(a, true)
+                                             : AverageRef(TintRef(b, false), TintRef(a, true));
+                view[k] = MixRef(view[k], over, d == 1 ? 0.625 : 0.375);
+            }
+        }
         return view;
     }
     // Differences away from the crosshair's row and column at that sheet position.
@@ -143,28 +162,28 @@ TEST_F(OnionSkinTest, NeighboursLandOnTheHotSpotTintedAndTranslucent) {
     EXPECT_EQ(Differences(Shown(), Expected(2, 1)), 0);
     // By hand. Hot spots: frame 1 (35, 28), frame 2 (58, 27), frame 4 (104, 25).
     // Frame 1's last column lands just right of frame 2, on the mask colour:
-    // magenta (ff, 00, ff) under red-tinted (97, 20, 34) at a half.
+    // magenta (ff, 00, ff) under red-tinted (cb, 10, 1a) at five eighths.
     const QPoint f1 = Landing(1, 2, 43, 21);
     ASSERT_EQ(f1, QPoint(66, 20));
-    EXPECT_EQ(At(f1), 0x9A10CB) << std::hex << At(f1);
+    EXPECT_EQ(At(f1), 0x700ADF) << std::hex << At(f1);
     // Frame 1's mask-coloured pixel draws nothing: the mask colour stays there,
     // beside a pixel of frame 1 that does show. Frame 3's lands on frame 2's own
     // pixels, which stay as they are.
-    EXPECT_TRUE(At(Landing(1, 2, 33, 22)) == Magenta && At(Landing(1, 2, 34, 22)) == 0x9A10CB);
+    EXPECT_TRUE(At(Landing(1, 2, 33, 22)) == Magenta && At(Landing(1, 2, 34, 22)) == 0x700ADF);
     EXPECT_EQ(Landing(3, 2, 77, 24), QPoint(54, 25));
     EXPECT_EQ(At({54, 25}), FigureColor(2));
 
     W().mnuOnionFrames[2]->trigger();
     EXPECT_EQ(Differences(Shown(), Expected(2, 2)), 0);
     // Frame 4, after and two away: its bottom-left pixel lands on the mask colour
-    // clear of every other layer: blue-tinted (30, 20, bf) at a quarter.
+    // clear of every other layer: blue-tinted (18, 10, df) at three eighths.
     const QPoint f4 = Landing(4, 2, 98, 37);
     ASSERT_EQ(f4, QPoint(52, 39));
-    EXPECT_EQ(At(f4), 0xEF08CB) << std::hex << At(f4);
+    EXPECT_EQ(At(f4), 0xF306A8) << std::hex << At(f4);
 
     // The crosshair lies over the onion skin; the overview and the project are untouched.
     Move({2.0 * f1.x() + 1, 2.0 * f1.y() + 1});
-    EXPECT_TRUE(At(f1) == W().ContrastColor && At(f4) == 0xEF08CB);
+    EXPECT_TRUE(At(f1) == W().ContrastColor && At(f4) == 0xF306A8);
     for (int i = 0; i < Figures; ++i) EXPECT_EQ(Dir0()[i], Figure(i)) << i;
     for (int x = 1; x < 128; ++x) EXPECT_EQ(Overview(x, 39), sheet.At(x, 39)) << x; // 0: the zoom box
 }
@@ -303,15 +322,21 @@ TEST(OnionPlan, ClipsToSheetAndViewAndSurvivesWildCoordinates) {
               (Onion::Layer{2, 1, true, 0, 0, 40, 40, 10, 10}));
 }
 
-TEST(OnionPlan, TintAndMixValues) {
-    // 0xFFRRGGBB pixels: red and blue tints halfway, rounded down.
-    EXPECT_EQ(Onion::Tinted(0xFF204060u, false), 0xFF8F2030u);
-    EXPECT_EQ(Onion::Tinted(0xFF204060u, true), 0xFF1020AFu);
-    EXPECT_EQ(Onion::Tinted(0xFFFFFFFFu, false), 0xFFFF7F7Fu);
-    // Half and quarter, rounded to nearest; full and none are exact.
+TEST(OnionPlan, TintOverlayAndMixValues) {
+    // 0xFFRRGGBB pixels: red and blue tints three quarters of the way, rounded down.
+    EXPECT_EQ(Onion::Tinted(0xFF204060u, false), 0xFFC71018u);
+    EXPECT_EQ(Onion::Tinted(0xFF204060u, true), 0xFF0810D7u);
+    EXPECT_EQ(Onion::Tinted(0xFFFFFFFFu, false), 0xFFFF3F3Fu);
+    // One distance's frames: either tint alone, both averaged, nothing without a pixel.
+    EXPECT_EQ(Onion::Overlay(0xFF204060u, 0), 0xFFC71018u);
+    EXPECT_EQ(Onion::Overlay(0, 0xFF204060u), 0xFF0810D7u);
+    EXPECT_EQ(Onion::Overlay(0xFFFFFFFFu, 0xFFFFFFFFu), 0xFF9F3F9Fu);
+    EXPECT_EQ(Onion::Overlay(0, 0), 0u);
+    // Five and three eighths, rounded to nearest; full and none are exact.
     EXPECT_EQ(Onion::Mix(0xFF000000u, 0xFFFFFFFFu, 128), 0xFF808080u);
     EXPECT_EQ(Onion::Mix(0xFF102030u, 0xFF506070u, 64), 0xFF203040u);
+    EXPECT_EQ(Onion::Mix(0xFFFF00FFu, 0xFFCB101Au, Onion::Opacity(1)), 0xFFDF0A70u);
+    EXPECT_EQ(Onion::Mix(0xFFFF00FFu, 0xFF1810DFu, Onion::Opacity(2)), 0xFFA806F3u);
     EXPECT_EQ(Onion::Mix(0xFF123456u, 0xFFABCDEFu, 256), 0xFFABCDEFu);
     EXPECT_EQ(Onion::Mix(0xFF123456u, 0xFFABCDEFu, 0), 0xFF123456u);
-    EXPECT_TRUE(Onion::Opacity(1) == 128 && Onion::Opacity(2) == 64);
 }
