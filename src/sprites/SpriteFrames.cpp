@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "bitmap/RowScan.h"
 #include "sprites/Sprites.h"
 
 namespace {
@@ -35,9 +36,24 @@ bool GridSide(int64_t length, int32_t offset, int32_t cell, int32_t gap, int32_t
     return true;
 }
 
+// Whether every pixel of rect (which lies on the sheet) has one colour: a cell
+// of mask colour only, or an unused one painted flat, which the eye sees as empty.
+bool OneColour(const SheetPixels& sheet, const SpriteRect& rect) {
+    const size_t bytes = 3 * static_cast<size_t>(rect.Width);
+    uint32_t colour = 0;
+    for (int32_t y = rect.Y; y < rect.Y + rect.Height; ++y) {
+        const uint8_t* row = sheet.Pixels + static_cast<size_t>(sheet.Height - 1 - y) * static_cast<size_t>(sheet.Stride) +
+                             3 * static_cast<size_t>(rect.X);
+        const uint32_t first = RowScan::Load24(row);
+        if (y == rect.Y) colour = first;
+        if (first != colour || RowScan::RunEnd(row, 0, bytes) != bytes) return false;
+    }
+    return true;
+}
+
 } // namespace
 
-SpriteRects GridCells(const SheetPixels& sheet, int32_t maskColor, const GridSpec& grid, bool skipEmpty,
+SpriteRects GridCells(const SheetPixels& sheet, int32_t /*maskColor*/, const GridSpec& grid, bool skipEmpty,
                       const Progress& progress) {
     SpriteRects result;
     if (!sheet.Usable()) {
@@ -76,7 +92,7 @@ SpriteRects GridCells(const SheetPixels& sheet, int32_t maskColor, const GridSpe
                 static_cast<int32_t>(grid.OffsetX + c * (int64_t{grid.CellWidth} + grid.GapX)),
                 static_cast<int32_t>(grid.OffsetY + r * (int64_t{grid.CellHeight} + grid.GapY)),
                 grid.CellWidth, grid.CellHeight};
-            if (skipEmpty && TrimRect(sheet, maskColor, cell).Empty()) continue;
+            if (skipEmpty && OneColour(sheet, cell)) continue;
             result.Rects.push_back(cell);
         }
     }
@@ -152,5 +168,42 @@ bool AddFrames(DirectionData& direction, const std::vector<FrameData>& frames, s
     direction.Frames.resize(kept);
     direction.Frames.insert(direction.Frames.end(), frames.begin(), frames.end());
     direction.FrameUBound = static_cast<int16_t>(direction.Frames.size() - 1);
+    return true;
+}
+
+bool AddDirections(ActionData& action, const std::vector<FrameData>& frames, const std::vector<size_t>& rows,
+                   std::string& error) {
+    size_t total = 0, filled = 0;
+    for (const size_t n : rows) {
+        if (n > MaxDirectionFrames) {
+            error = "A direction holds at most 32,768 frames; one row has " + std::to_string(n);
+            return false;
+        }
+        total += n;
+        filled += n > 0 ? 1 : 0;
+    }
+    if (total != frames.size()) {
+        error = "The rows hold " + std::to_string(total) + " frames, not " + std::to_string(frames.size());
+        return false;
+    }
+    const bool placeholder = !action.Directions.empty() && action.Directions.back().Frames.size() == 1 &&
+                             action.Directions.back().Frames[0] == FrameData{};
+    const size_t kept = action.Directions.size() - (placeholder && filled > 0 ? 1 : 0);
+    if (filled > MaxActionDirections - std::min(kept, MaxActionDirections)) {
+        error = "An action holds at most 32,768 directions; this one would hold " + std::to_string(kept + filled);
+        return false;
+    }
+    bool intoPlaceholder = action.Directions.size() > kept;
+    auto frame = frames.begin();
+    for (const size_t n : rows) {
+        if (n == 0) continue;
+        // The placeholder keeps its name; the others are new and unnamed.
+        DirectionData& d = intoPlaceholder ? action.Directions.back() : action.Directions.emplace_back();
+        intoPlaceholder = false;
+        d.Frames.assign(frame, frame + static_cast<std::ptrdiff_t>(n));
+        d.FrameUBound = static_cast<int16_t>(n - 1);
+        frame += static_cast<std::ptrdiff_t>(n);
+    }
+    action.DirUBound = static_cast<int16_t>(action.Directions.size() - 1);
     return true;
 }

@@ -93,13 +93,40 @@ struct GridSpec {
 // Most cells one grid may have, checked before anything is allocated.
 inline constexpr int64_t MaxGridCells = int64_t{1} << 20;
 
-// The grid's cells row by row, each left to right; with skipEmpty, cells
-// without a sprite pixel are left out. Refuses (Error set) cell sizes under 1,
+// The grid's cells row by row, each left to right; with skipEmpty, cells that
+// look empty are left out: those of one colour throughout, the mask colour or
+// any other (an unused cell painted flat). Refuses (Error set) cell sizes under 1,
 // negative values, a grid that does not fit the sheet or has no whole cell on
 // it, and grids of more than MaxGridCells cells. Looking for empty cells
 // reports its progress by rows of cells and stops when asked to.
 SpriteRects GridCells(const SheetPixels& sheet, int32_t maskColor, const GridSpec& grid, bool skipEmpty,
                       const Progress& progress = {});
+
+// A grid found on a sheet, or why there is none.
+struct GridFound {
+    GridSpec Grid; // Columns and Rows 0: as many as fit
+    std::string Error;
+    bool Cancelled = false; // stopped through its Progress: no grid, no error
+};
+
+// The regular grid that area (clipped to the sheet) is drawn in, with offsets
+// from the area's top-left corner. Separator lines come first: columns (rows)
+// that run mostly in one colour other than the mask colour, 1 to 4 pixels wide
+// and standing out from their neighbours, recurring at one period; a line
+// still counts where a wide cell or an unused area interrupts it. The gap is
+// the lines' width. Where there are no lines, gutters of mask colour between
+// sprites at one period give cells without gaps. An axis with neither is one
+// cell across the whole area; refuses (Error set) when both are. Reads the
+// area once, reporting by rows, and keeps a few counters per column and row.
+GridFound DetectGrid(const SheetPixels& sheet, int32_t maskColor, SpriteRect area, const Progress& progress = {});
+
+// The grid as the command-line tool's --grid takes it: "WxH+X+Y,GAPXxGAPY".
+std::string GridText(const GridSpec& grid);
+
+// The lengths of the rows of rects given in reading order (FindSprites' or
+// GridCells'): a rect starting below every rect of the row so far begins the
+// next row.
+std::vector<size_t> RowLengths(const std::vector<SpriteRect>& rects);
 
 // ---- frames ----------------------------------------------------------------
 
@@ -133,3 +160,14 @@ inline constexpr size_t MaxDirectionFrames = 32768;
 // only the all-zero frame of a new direction has that frame replaced. Refuses
 // (false, error set, direction untouched) when it would pass MaxDirectionFrames.
 bool AddFrames(DirectionData& direction, const std::vector<FrameData>& frames, std::string& error);
+
+// Most directions one action holds: its upper bound is a signed 16-bit value.
+inline constexpr size_t MaxActionDirections = 32768;
+
+// Appends one unnamed direction per row of frames (rows holds the rows'
+// lengths, which add up to the number of frames; a row of none adds nothing).
+// An action whose last direction holds only the all-zero frame of a new
+// direction has the first row put there. Refuses (false, error set, action
+// untouched) a direction or an action that would grow past its limit.
+bool AddDirections(ActionData& action, const std::vector<FrameData>& frames, const std::vector<size_t>& rows,
+                   std::string& error);

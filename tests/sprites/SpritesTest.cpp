@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <tuple>
 
@@ -254,5 +255,182 @@ TEST(FindSprites, LongSearchesReportByRowsAndStopWhenAsked) {
             const SpriteRects stopped = search(Progress([&](double) { return ++calls < stopAt; }));
             EXPECT_TRUE(stopped.Cancelled && stopped.Rects.empty() && stopped.Error.empty()) << grid << stopAt;
         }
+    }
+}
+
+// ---- grids found on the sheet ------------------------------------------------
+
+namespace {
+
+// A sheet of cols x rows cells of cw x ch drawn as text after a margin of mx x my
+// mask pixels: separator lines `line` pixels wide of 'L' between the cells (and
+// round them with border), and in each cell what cell(c, r, x, y) draws (x, y
+// inside the cell; '.' leaves it mask colour).
+using CellArt = std::function<char(int c, int r, int x, int y)>;
+std::vector<std::string> GridArt(int cols, int rows, int cw, int ch, int line, int mx, int my, bool border,
+                                 const CellArt& cell) {
+    const int b = border ? line : 0;
+    const int w = mx + 2 * b + cols * cw + (cols - 1) * line + 3, h = my + 2 * b + rows * ch + (rows - 1) * line + 2;
+    std::vector<std::string> art(h, std::string(w, '.'));
+    const int right = mx + 2 * b + cols * cw + (cols - 1) * line, bottom = my + 2 * b + rows * ch + (rows - 1) * line;
+    for (int y = my; y < bottom; ++y)
+        for (int x = mx; x < right; ++x) {
+            const int ix = x - mx - b, iy = y - my - b;
+            const int c = ix < 0 ? -1 : ix / (cw + line), r = iy < 0 ? -1 : iy / (ch + line);
+            const int cx = ix - c * (cw + line), cy = iy - r * (ch + line);
+            if (ix < 0 || iy < 0 || c >= cols || r >= rows || cx >= cw || cy >= ch)
+                art[y][x] = line ? 'L' : '.';
+            else
+                art[y][x] = cell(c, r, cx, cy);
+        }
+    return art;
+}
+
+// A figure of its own in every cell: an oval of shaded colours with an outline
+// in the line colour and (with stroke) a stroke of it down the middle, lined
+// up from cell to cell; every emptyEvery-th cell left empty.
+CellArt Figures(int cw, int ch, unsigned seed, int emptyEvery = 5, bool stroke = true) {
+    return [=](int c, int r, int x, int y) {
+        const unsigned k = (seed + static_cast<unsigned>(c * 31 + r * 17)) * 2654435761u;
+        if (emptyEvery && (c + 3 * r) % emptyEvery == emptyEvery - 1) return '.';
+        const double rx = cw / 2.0 - 1 - (k >> 8) % 3, ry = ch / 2.0 - 1 - (k >> 12) % 3;
+        const double dx = (x + 0.5 - cw / 2.0) / rx, dy = (y + 0.5 - ch / 2.0) / ry, d = dx * dx + dy * dy;
+        if (d > 1) return '.';
+        if (d > 0.7 || (stroke && x == cw / 2)) return 'L';
+        return "abcdefgh"[(x * 3 + y * 5 + k) % 8];
+    };
+}
+
+std::string Detected(const std::vector<std::string>& art, SpriteRect area = {0, 0, 1 << 20, 1 << 20}) {
+    const Drawn d(art);
+    const GridFound g = DetectGrid(d.View, Magenta, area);
+    return g.Error.empty() ? GridText(g.Grid) : "none";
+}
+
+} // namespace
+
+TEST(SpritesDetectGrid, SeparatorLinesOfOneAndTwoPixelsWithMarginsAndCellsNotSquare) {
+    const struct { const char* what; int cols, rows, cw, ch, line, mx, my; bool border; const char* grid; } cases[] = {
+        {"2-pixel lines, no margin", 6, 4, 20, 14, 2, 0, 0, false, "20x14+0+0,2x2"},
+        {"1-pixel lines", 7, 3, 11, 16, 1, 0, 0, false, "11x16+0+0,1x1"},
+        {"a margin before the first cell", 5, 3, 12, 9, 2, 5, 3, false, "12x9+5+3,2x2"},
+        {"a border round the cells", 4, 4, 10, 13, 1, 0, 0, true, "10x13+1+1,1x1"},
+        {"a margin and a border", 4, 3, 17, 10, 2, 3, 6, true, "17x10+5+8,2x2"},
+        {"4-pixel lines", 3, 5, 15, 8, 4, 0, 0, false, "15x8+0+0,4x4"},
+        {"two rows, one line between", 8, 2, 24, 24, 2, 0, 0, false, "24x24+0+0,2x2"},
+    };
+    for (const auto& c : cases)
+        for (unsigned seed : {1u, 7u, 12u}) {
+            SCOPED_TRACE(std::string(c.what) + " seed " + std::to_string(seed));
+            EXPECT_EQ(Detected(GridArt(c.cols, c.rows, c.cw, c.ch, c.line, c.mx, c.my, c.border,
+                                       Figures(c.cw, c.ch, seed))),
+                      c.grid);
+        }
+}
+
+TEST(SpritesDetectGrid, LinesInterruptedByWideCellsUnusedAreasAndSpritesTouchingThem) {
+    constexpr int cw = 16, ch = 12;
+    const CellArt figure = Figures(cw, ch, 3, 0);
+    // Row 1: cells 4 to 6 unused, painted flat in one colour over the lines
+    // between them; row 2: cells 1 and 2 one wide figure across their line;
+    // row 0: every other figure filling its cell up to the lines, the first
+    // touching the left one in the line colour.
+    std::vector<std::string> art = GridArt(7, 3, cw, ch, 2, 0, 0, false, [&](int c, int r, int x, int y) {
+        if (r == 0 && c % 2 == 0) return c == 0 && x == 0 ? 'L' : 'a';
+        return figure(c, r, x, y);
+    });
+    for (int y = ch + 2; y < 2 * ch + 2; ++y)
+        for (int x = 4 * (cw + 2); x < 7 * cw + 12; ++x) art[y][x] = 'F';
+    for (int y = 2 * (ch + 2) + 2; y < 3 * ch + 4 - 2; ++y)
+        for (int x = cw + 2 + 3; x < 3 * cw + 4 - 3; ++x) art[y][x] = 'b';
+    EXPECT_EQ(Detected(art), "16x12+0+0,2x2");
+    // The flat area in the line colour itself.
+    for (auto& row : art) std::ranges::replace(row, 'F', 'L');
+    EXPECT_EQ(Detected(art), "16x12+0+0,2x2");
+}
+
+TEST(SpritesDetectGrid, GuttersOfMaskColourWhereThereAreNoLines) {
+    // 5 x 3 cells of 18 x 13 without lines: figures with space round them,
+    // one touching its cell's left edge, another its bottom edge.
+    const CellArt figure = Figures(18, 13, 5, 0, false);
+    const auto art = GridArt(5, 3, 18, 13, 0, 0, 0, false, [&](int c, int r, int x, int y) {
+        if (c == 2 && r == 1 && x == 0 && y > 3 && y < 9) return 'a';
+        if (c == 4 && r == 0 && y == 12 && x > 5 && x < 12) return 'b';
+        return figure(c, r, x, y);
+    });
+    // The art is 3 columns and 2 rows wider than the cells: left over, not a cell.
+    EXPECT_EQ(Detected(art), "18x13+0+0,0x0");
+    // A single row of figures: one cell down the whole height.
+    const auto strip = GridArt(6, 1, 14, 20, 0, 0, 0, false, Figures(14, 20, 2, 0, false));
+    EXPECT_EQ(Detected(strip), "14x22+0+0,0x0");
+}
+
+TEST(SpritesDetectGrid, RefusesSheetsWithoutAGridAndSearchesOnlyTheArea) {
+    // Figures of many sizes scattered so that no period separates them.
+    const Drawn scattered = Boxes(90, 60, {{2, 3, 30, 9}, {20, 15, 40, 11}, {5, 30, 12, 25}, {50, 28, 35, 6},
+                                           {30, 40, 22, 18}, {70, 2, 15, 20}});
+    const Drawn blank = Boxes(40, 30, {});
+    for (const Drawn* d : {&scattered, &blank}) {
+        const GridFound g = DetectGrid(d->View, Magenta, d->All());
+        EXPECT_TRUE(g.Error.starts_with("No regular grid was found") && !g.Cancelled) << g.Error;
+    }
+    EXPECT_FALSE(DetectGrid(SheetPixels(), Magenta, {0, 0, 9, 9}).Error.empty());
+    EXPECT_FALSE(DetectGrid(blank.View, Magenta, {40, 0, 5, 5}).Error.empty());
+    // Offsets count from the area's corner: the area starts 3 pixels into the first cell.
+    const auto art = GridArt(6, 4, 20, 14, 2, 0, 0, false, Figures(20, 14, 9));
+    EXPECT_EQ(Detected(art, {3, 16, 200, 200}), "20x14+19+0,2x2");
+    // Stopped through its progress: no grid, no error.
+    const Drawn d(art);
+    const GridFound stopped = DetectGrid(d.View, Magenta, d.All(), Progress([](double) { return false; }));
+    EXPECT_TRUE(stopped.Cancelled && stopped.Error.empty());
+}
+
+TEST(SpritesGridCells, CellsOfOneColourAreEmptyAsTheEyeSeesThem) {
+    // Cells of 3 x 2: mask only, painted flat, painted flat but for one pixel, the line colour, a figure.
+    const Drawn d({"...FFFFFFLLLab.", "...FFFFFbLLL.a."});
+    const SpriteRects got = GridCells(d.View, Magenta, {3, 2, 0, 0, 0, 0, 0, 0}, true);
+    EXPECT_EQ(got.Rects, (Rects{{6, 0, 3, 2}, {12, 0, 3, 2}}));
+}
+
+TEST(SpritesRows, RowLengthsOfGridsAndOfSpritesInReadingOrder) {
+    // Grid cells: rows by their top; a row left out entirely is no row.
+    EXPECT_EQ(RowLengths({{0, 0, 4, 4}, {5, 0, 4, 4}, {5, 10, 4, 4}, {0, 20, 4, 4}, {5, 20, 4, 4}}),
+              (std::vector<size_t>{2, 1, 2}));
+    EXPECT_TRUE(RowLengths({}).empty());
+    // Sprites: a row goes on while a sprite starts within the rows of those before it.
+    const Drawn d = Boxes(30, 20, {{0, 2, 3, 6}, {5, 0, 3, 3}, {10, 7, 3, 3}, {1, 11, 3, 3}, {15, 12, 5, 8}});
+    const SpriteRects found = FindSprites(d.View, Magenta, d.All(), 0, 1);
+    EXPECT_EQ(RowLengths(found.Rects), (std::vector<size_t>{3, 2}));
+}
+
+TEST(SpritesFrames, AddDirectionsOneARowFillingAPlaceholderFirst) {
+    const auto frame = [](int i) { return FrameData{i, 0, 1, 1, {0, 0}, 1, 0, 0}; };
+    std::vector<FrameData> frames;
+    for (int i = 0; i < 5; ++i) frames.push_back(frame(i));
+    std::string error;
+    ActionData fresh = SpriteProject::NewAction();
+    fresh.Directions[0].Name = "kept";
+    ASSERT_TRUE(AddDirections(fresh, frames, {2, 0, 3}, error)) << error;
+    ASSERT_EQ(fresh.Directions.size(), 2u);
+    EXPECT_EQ(fresh.DirUBound, 1);
+    EXPECT_EQ(fresh.Directions[0].Frames, (std::vector<FrameData>{frame(0), frame(1)}));
+    EXPECT_EQ(std::tuple(fresh.Directions[0].Name, fresh.Directions[1].Name, fresh.Directions[1].FrameUBound),
+              std::tuple(std::string("kept"), std::string(), int16_t{2}));
+    // Directions with frames stay; the new ones follow them.
+    ActionData used = fresh;
+    ASSERT_TRUE(AddDirections(used, frames, {5}, error));
+    EXPECT_TRUE(used.Directions.size() == 3u && used.Directions[2].Frames == frames && used.DirUBound == 2);
+    // Refused: rows that do not add up, a row past the direction limit, an action past its limit.
+    ActionData full = SpriteProject::NewAction();
+    full.Directions.assign(MaxActionDirections - 1, used.Directions[0]);
+    for (const auto& [rows, list] : {std::pair(std::vector<size_t>{2, 2}, frames),
+                                     std::pair(std::vector<size_t>{MaxDirectionFrames + 1},
+                                               std::vector<FrameData>(MaxDirectionFrames + 1)),
+                                     std::pair(std::vector<size_t>{1, 4}, frames)}) {
+        ActionData a = rows.size() == 2 && rows[0] == 1 ? full : used;
+        const ActionData before = a;
+        error.clear();
+        EXPECT_FALSE(AddDirections(a, list, rows, error));
+        EXPECT_TRUE(!error.empty() && a.Directions.size() == before.Directions.size()) << error;
     }
 }

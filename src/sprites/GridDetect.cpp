@@ -1,0 +1,284 @@
+// Finding the grid a sheet is drawn in. One pass over the area counts, per
+// column and per row, the pixels that continue their neighbour's colour (above,
+// or to the left) without being mask colour, and the pixels that are not mask
+// colour at all. A separator line is a narrow band of columns (rows) that
+// continue far more often than the columns beside it; a column through a cell
+// painted flat continues just as often as its neighbours, and a line crossed
+// by an unused area painted flat still continues there. The counters are
+// plain arrays walked in step with the row, so the pass runs at the speed of
+// reading the sheet.
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <tuple>
+
+#include "bitmap/RowScan.h"
+#include "sprites/Sprites.h"
+
+namespace {
+
+// A line counts as found, proposing a period, from this share of continuing
+// pixels; lines the period expects count from the lower share, so one that
+// wide cells or unused areas interrupt in half the rows still counts.
+constexpr double StrongLine = 0.6;
+constexpr double WeakLine = 0.3;
+constexpr int MaxLineWidth = 4;
+constexpr int MinCell = 2;
+
+// One axis of the grid: cells of Cell pixels from Offset, Gap apart.
+struct Axis {
+    int32_t Cell = 0, Offset = 0, Gap = 0;
+    int64_t Cells = 0; // cells with something in them (gutters) or lines found; 0 = nothing found
+};
+
+// How strongly columns [a, a + w) of the profile stand above both neighbours:
+// their lowest share, or 0 when under `least` or not above a neighbour.
+double Peak(const std::vector<double>& s, int32_t a, int32_t w, double least) {
+    const auto n = static_cast<int32_t>(s.size());
+    if (a < 0 || a + w > n) return 0;
+    double low = s[a];
+    for (int32_t x = a + 1; x < a + w; ++x) low = std::min(low, s[x]);
+    if (low < least) return 0;
+    if (a > 0 && s[a - 1] >= low) return 0;
+    return a + w >= n || s[a + w] < low ? low : 0;
+}
+
+// The period, phase and width of lines that best explain the profile. Each
+// line the period expects counts by how far its strength passes three
+// quarters of the strongest line's (1 for one as strong), a missing one or
+// one far weaker as half against; the greatest sum wins, then the smaller
+// period. So strokes inside sprites that happen to line up from cell to cell,
+// weaker than lines running the whole length, do not halve the period.
+Axis FitLines(const std::vector<double>& s) {
+    const auto n = static_cast<int32_t>(s.size());
+    struct Line { int32_t At, Width; };
+    std::vector<Line> found;
+    for (int32_t a = 0; a < n; ++a)
+        for (int32_t w = 1; w <= MaxLineWidth; ++w)
+            if (Peak(s, a, w, StrongLine) > 0) found.push_back({a, w});
+    // Noise, not a drawing: too many narrow peaks to be lines between cells.
+    if (found.empty() || found.size() > static_cast<size_t>(n / (MinCell + 1) + 1)) return {};
+    double top = 0;
+    for (const Line& l : found) top = std::max(top, Peak(s, l.At, l.Width, StrongLine));
+
+    std::set<std::tuple<int32_t, int32_t, int32_t>> tried; // period, phase, width
+    Axis best;
+    double bestScore = 0;
+    int32_t bestPeriod = 0;
+    const auto consider = [&](int32_t period, int32_t at, int32_t w) {
+        if (period < w + MinCell || period > n) return;
+        const int32_t phase = at % period;
+        if (!tried.emplace(period, phase, w).second) return;
+        int64_t present = 0, expected = 0;
+        double score = 0;
+        for (int64_t e = phase; e + w <= n; e += period) {
+            ++expected;
+            const double strength = Peak(s, static_cast<int32_t>(e), w, WeakLine);
+            present += strength > 0 ? 1 : 0;
+            score += std::max((strength - 0.75 * top) / (0.25 * top), -0.5);
+        }
+        // One line alone proposes a period only as the border of two cells of its own size.
+        const int32_t offset = (phase + w) % period, cell = period - w;
+        if (present == 1 && (offset != 0 || int64_t{2} * cell + w > n)) return;
+        if (2 * present < expected) return;
+        if (present == 0 || (bestPeriod > 0 && (score < bestScore || (score == bestScore && period >= bestPeriod))))
+            return;
+        bestScore = score, bestPeriod = period;
+        best = {cell, offset, w, present};
+    };
+    for (size_t i = 0; i < found.size(); ++i) {
+        const Line& a = found[i];
+        consider(a.At + a.Width, a.At, a.Width); // a cell from the area's edge up to the line
+        for (size_t j = i + 1; j < found.size() && j <= i + 8; ++j) {
+            if (found[j].Width != a.Width) continue;
+            const int32_t d = found[j].At - a.At;
+            for (int32_t m = 1; m <= 4; ++m)
+                if (d % m == 0) consider(d / m, a.At, a.Width); // lines between them may be missing
+        }
+    }
+    return best;
+}
+
+// Cells without gaps whose borders fall where no column holds anything, the
+// cells between the first and the last holding something all holding
+// something, placed alike in their cells. The most such cells win, then cells
+// from the area's corner, then the widest empty space on either side of the
+// borders, then the least area left over, then the larger cell.
+Axis FitGutters(const std::vector<uint8_t>& used) {
+    const auto n = static_cast<int32_t>(used.size());
+    std::vector<int32_t> before(static_cast<size_t>(n) + 1, 0); // used columns before x
+    for (int32_t x = 0; x < n; ++x) before[x + 1] = before[x] + used[x];
+    if (before[n] == 0) return {};
+    int32_t first = 0, last = n - 1;
+    while (!used[first]) ++first;
+    while (!used[last]) --last;
+    // Empty columns just before and from each position, for the margins.
+    std::vector<int32_t> emptyLeft(static_cast<size_t>(n) + 1, 0), emptyRight(static_cast<size_t>(n) + 1, 0);
+    for (int32_t x = 1; x <= n; ++x) emptyLeft[x] = used[x - 1] ? 0 : emptyLeft[x - 1] + 1;
+    for (int32_t x = n - 1; x >= 0; --x) emptyRight[x] = used[x] ? 0 : emptyRight[x + 1] + 1;
+    // The first used column from x on, and the last one up to x.
+    std::vector<int32_t> nextUsed(static_cast<size_t>(n) + 1, n), lastUsed(static_cast<size_t>(n), -1);
+    for (int32_t x = n - 1; x >= 0; --x) nextUsed[x] = used[x] ? x : nextUsed[x + 1];
+    for (int32_t x = 0; x < n; ++x) lastUsed[x] = used[x] ? x : x > 0 ? lastUsed[x - 1] : -1;
+
+    Axis best;
+    std::tuple<int64_t, bool, int32_t, int32_t, int32_t, int32_t> bestKey{0, false, -1, 0, 0, 0};
+    for (int32_t period = MinCell; period <= n / 2; ++period) {
+        for (int32_t phase = 0; phase < period && phase <= first; ++phase) {
+            const int64_t fit = (n - phase) / period;
+            if (fit < 2 || phase + fit * period <= last) continue;
+            int32_t margin = n;
+            bool clean = true;
+            for (int64_t k = 1; k < fit && clean; ++k) {
+                const auto b = static_cast<int32_t>(phase + k * period);
+                clean = !used[b - 1] || !used[b];
+                margin = std::min(margin, std::min(emptyLeft[b], emptyRight[b]));
+            }
+            if (!clean) continue;
+            // Cells holding something, which must follow one another, and how alike their contents sit.
+            int64_t holding = 0, firstHolding = -1, lastHolding = -1;
+            int32_t lowStart = n, highStart = -1, lowEnd = n, highEnd = -1;
+            for (int64_t k = 0; k < fit; ++k) {
+                const auto c0 = static_cast<int32_t>(phase + k * period), c1 = c0 + period;
+                if (before[c1] == before[c0]) continue;
+                ++holding;
+                if (firstHolding < 0) firstHolding = k;
+                lastHolding = k;
+                const int32_t a = nextUsed[c0], z = lastUsed[c1 - 1];
+                lowStart = std::min(lowStart, a - c0), highStart = std::max(highStart, a - c0);
+                lowEnd = std::min(lowEnd, c1 - z), highEnd = std::max(highEnd, c1 - z);
+            }
+            if (holding < 2 || lastHolding - firstHolding + 1 != holding) continue;
+            if (std::min(highStart - lowStart, highEnd - lowEnd) > std::max(2, period / 4)) continue;
+            const auto leftOver = static_cast<int32_t>(n - phase - fit * period);
+            const std::tuple key{holding, phase == 0, margin, -leftOver, period, -phase};
+            if (key > bestKey) {
+                bestKey = key;
+                best = {period, phase, 0, holding};
+            }
+        }
+    }
+    return best;
+}
+
+// Columns and rows counted in one pass over the area.
+struct Profiles {
+    std::vector<uint32_t> ColumnRuns, ColumnUsed, RowRuns, RowUsed;
+};
+
+bool Count(const SheetPixels& sheet, uint32_t mask, int32_t x0, int32_t y0, int32_t w, int32_t h, Profiles& p,
+           const Progress& progress) {
+    p.ColumnRuns.assign(static_cast<size_t>(w), 0);
+    p.ColumnUsed.assign(static_cast<size_t>(w), 0);
+    p.RowRuns.assign(static_cast<size_t>(h), 0);
+    p.RowUsed.assign(static_cast<size_t>(h), 0);
+    std::vector<uint32_t> above(static_cast<size_t>(w)), row(static_cast<size_t>(w));
+    uint32_t* const runs = p.ColumnRuns.data();
+    uint32_t* const usedColumns = p.ColumnUsed.data();
+    for (int32_t y = 0; y < h; ++y) {
+        if (y % 256 == 0 && !progress.Report(static_cast<double>(y) / h)) return false;
+        const uint8_t* src = sheet.Pixels + static_cast<size_t>(sheet.Height - 1 - (y0 + y)) * sheet.Stride +
+                             3 * static_cast<size_t>(x0);
+        uint32_t* const cur = row.data();
+        // Four bytes at a time but the last pixel, whose fourth byte may lie past the buffer.
+        for (int32_t x = 0; x + 1 < w; ++x) {
+            uint32_t v;
+            std::memcpy(&v, src + 3 * static_cast<size_t>(x), 4);
+            cur[x] = v & 0xFFFFFFu;
+        }
+        cur[w - 1] = RowScan::Load24(src + 3 * static_cast<size_t>(w - 1));
+        // Plain loops over whole words, which the compiler turns into vector code.
+        uint32_t used = 0, along = 0;
+        for (int32_t x = 0; x < w; ++x) {
+            const uint32_t u = cur[x] != mask;
+            usedColumns[x] += u;
+            used += u;
+        }
+        for (int32_t x = 1; x < w; ++x) along += (cur[x] == cur[x - 1]) & (cur[x] != mask);
+        if (y > 0) {
+            const uint32_t* const up = above.data();
+            for (int32_t x = 0; x < w; ++x) runs[x] += (cur[x] == up[x]) & (cur[x] != mask);
+        }
+        p.RowRuns[y] = along;
+        p.RowUsed[y] = used;
+        row.swap(above);
+    }
+    return true;
+}
+
+std::vector<double> Shares(const std::vector<uint32_t>& counts, int32_t of) {
+    std::vector<double> s(counts.size(), 0.0);
+    if (of > 0)
+        for (size_t i = 0; i < counts.size(); ++i) s[i] = static_cast<double>(counts[i]) / of;
+    return s;
+}
+
+std::vector<uint8_t> Used(const std::vector<uint32_t>& counts) {
+    std::vector<uint8_t> u(counts.size());
+    for (size_t i = 0; i < counts.size(); ++i) u[i] = counts[i] != 0;
+    return u;
+}
+
+} // namespace
+
+GridFound DetectGrid(const SheetPixels& sheet, int32_t maskColor, SpriteRect area, const Progress& progress) {
+    GridFound result;
+    if (!sheet.Usable()) {
+        result.Error = "There is no sheet to look for a grid on";
+        return result;
+    }
+    const int64_t x0 = std::max(area.X, 0), y0 = std::max(area.Y, 0);
+    const int64_t x1 = std::min<int64_t>(int64_t{area.X} + std::max(area.Width, 0), sheet.Width);
+    const int64_t y1 = std::min<int64_t>(int64_t{area.Y} + std::max(area.Height, 0), sheet.Height);
+    if (x1 <= x0 || y1 <= y0) {
+        result.Error = "The search area lies outside the sheet";
+        return result;
+    }
+    const auto w = static_cast<int32_t>(x1 - x0), h = static_cast<int32_t>(y1 - y0);
+    Profiles p;
+    if (!Count(sheet, static_cast<uint32_t>(maskColor) & 0xFFFFFFu, static_cast<int32_t>(x0),
+               static_cast<int32_t>(y0), w, h, p, progress)) {
+        result.Cancelled = true;
+        return result;
+    }
+    Axis across = FitLines(Shares(p.ColumnRuns, h - 1));
+    Axis down = FitLines(Shares(p.RowRuns, w - 1));
+    if (!across.Cells && !down.Cells) {
+        across = FitGutters(Used(p.ColumnUsed));
+        down = FitGutters(Used(p.RowUsed));
+    }
+    if (!across.Cells && !down.Cells) {
+        result.Error = "No regular grid was found: no separator lines, and no gutters between sprites at one period";
+        return result;
+    }
+    // An axis without lines or gutters is one cell across the whole area.
+    if (!across.Cells) across = {w, 0, 0, 1};
+    if (!down.Cells) down = {h, 0, 0, 1};
+    result.Grid.CellWidth = across.Cell;
+    result.Grid.CellHeight = down.Cell;
+    result.Grid.OffsetX = across.Offset;
+    result.Grid.OffsetY = down.Offset;
+    result.Grid.GapX = across.Gap;
+    result.Grid.GapY = down.Gap;
+    progress.Report(1);
+    return result;
+}
+
+std::string GridText(const GridSpec& g) {
+    return std::to_string(g.CellWidth) + "x" + std::to_string(g.CellHeight) + "+" + std::to_string(g.OffsetX) + "+" +
+           std::to_string(g.OffsetY) + "," + std::to_string(g.GapX) + "x" + std::to_string(g.GapY);
+}
+
+std::vector<size_t> RowLengths(const std::vector<SpriteRect>& rects) {
+    std::vector<size_t> rows;
+    int64_t bottom = 0;
+    for (const SpriteRect& r : rects) {
+        if (rows.empty() || r.Y > bottom) {
+            rows.push_back(0);
+            bottom = r.Y;
+        }
+        ++rows.back();
+        bottom = std::max(bottom, int64_t{r.Y} + r.Height - 1);
+    }
+    return rows;
+}
