@@ -93,14 +93,14 @@ std::string StoredSheetPath(const std::string& sheetPath, const std::string& out
 int RunNew(const std::vector<std::string>& in) {
     Args args;
     std::string problem;
-    if (!SplitArgs(in, {"--detect", "--trim", "--force", "--skip-empty"},
+    if (!SplitArgs(in, {"--detect", "--trim", "--force", "--skip-empty", "--rows-as-directions"},
                    {"--grid", "--merge-gap", "--min-pixels", "--hotspot", "--delay", "--mask", "--action",
                     "--direction"},
                    args, problem))
         return Usage(problem);
     if (args.Positional.size() != 2) return Usage("new needs SHEET.bmp and OUTPUT.sip");
     bool detect = false, trim = false, force = false, skipEmpty = false, haveGrid = false, tuned = false;
-    bool haveMask = false;
+    bool haveMask = false, autoGrid = false, byRows = false, namedDirection = false;
     GridSpec grid;
     int64_t mergeGap = 2, minPixels = 4, delay = 100;
     int32_t mask = 0;
@@ -118,13 +118,17 @@ int RunNew(const std::vector<std::string>& in) {
             force = true;
         else if (name == "--skip-empty")
             skipEmpty = true;
+        else if (name == "--rows-as-directions")
+            byRows = true;
         else if (name == "--action")
             actionName = value;
         else if (name == "--direction")
-            directionName = value;
+            directionName = value, namedDirection = true;
         else if (name == "--grid") {
             grid = GridSpec{};
-            if (!ParseGrid(value, grid)) return bad("WxH[+X+Y][,GAPXxGAPY] with cells of 1 to 32767 pixels");
+            autoGrid = value == "auto";
+            if (!autoGrid && !ParseGrid(value, grid))
+                return bad("auto or WxH[+X+Y][,GAPXxGAPY] with cells of 1 to 32767 pixels");
             haveGrid = true;
         } else if (name == "--merge-gap") {
             if (!ParseNumber(value, cBitMap::MaxSide, mergeGap))
@@ -146,6 +150,7 @@ int RunNew(const std::vector<std::string>& in) {
     if (detect == haveGrid) return Usage("new needs either --grid WxH or --detect");
     if (tuned && !detect) return Usage("--merge-gap and --min-pixels go with --detect");
     if (skipEmpty && !haveGrid) return Usage("--skip-empty goes with --grid");
+    if (byRows && namedDirection) return Usage("--direction does not go with --rows-as-directions");
     const std::string& sheetPath = args.Positional[0];
     const std::string& outputPath = args.Positional[1];
 
@@ -171,6 +176,15 @@ int RunNew(const std::vector<std::string>& in) {
     // would count as sprite pixels.
     if (!Sheet.LoadBMP(sheetPath, haveMask ? mask : cBitMap::DefaultClearColor)) return ExitRefused;
     if (!haveMask) mask = TopLeftColor(Sheet);
+    if (autoGrid) {
+        const GridFound found = DetectGrid(Sheet, mask, {0, 0, Sheet.Width(), Sheet.Height()});
+        if (!found.Error.empty()) {
+            Refuse(found.Error + " on " + sheetPath);
+            return ExitRefused;
+        }
+        grid = found.Grid;
+        std::printf("grid %s\n", GridText(grid).c_str());
+    }
 
     const SpriteRects found = detect ? FindSprites(Sheet, mask, {0, 0, Sheet.Width(), Sheet.Height()},
                                                    static_cast<int32_t>(mergeGap), minPixels)
@@ -196,15 +210,18 @@ int RunNew(const std::vector<std::string>& in) {
     Actions[0].Name = actionName;
     DirectionData& direction = Actions[0].Directions[0];
     direction.Name = directionName;
-    if (!AddFrames(direction, frames, problem)) {
+    if (byRows ? !AddDirections(Actions[0], frames, RowLengths(found.Rects), problem)
+               : !AddFrames(direction, frames, problem)) {
         Refuse(problem);
         return ExitRefused;
     }
     MaskColor = mask;
     SplitPath(storedPath, WorkDir, SheetFile);
     if (!WriteProject(outputPath)) return ExitRefused;
-    std::printf("Wrote %s: %s %s on the %d x %d sheet %s, mask colour %s\n", outputPath.c_str(),
-                Plural(frames.size(), "frame", "frames").c_str(),
+    const std::string directions =
+        byRows ? " in " + Plural(Actions[0].Directions.size(), "direction", "directions") : "";
+    std::printf("Wrote %s: %s%s %s on the %d x %d sheet %s, mask colour %s\n", outputPath.c_str(),
+                Plural(frames.size(), "frame", "frames").c_str(), directions.c_str(),
                 detect ? "of detected sprites"
                 : trim ? "of trimmed grid cells"
                        : "of grid cells",

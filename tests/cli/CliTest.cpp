@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <sys/wait.h>
 
@@ -266,4 +267,95 @@ TEST_F(Cli, ProgressGoesOnlyToATerminalAndQuietSilencesItEverywhere) {
     for (const Args& args : {Args{"info", sip, "--quiet"}, Args{"atlas", "--quiet", sip, dir / "a.json"}})
         EXPECT_EQ(Tool(args).Status, 0);
     ExpectFails(Tool({"info", "--", "--quiet"}), 1, "--quiet This file does not exist.\n"); // a name after "--"
+}
+
+namespace {
+
+// All directions of the first action: each its frames' rectangles.
+std::vector<std::vector<std::vector<int>>> DirectionRects(const std::string& path) {
+    ProjectFileContents c;
+    std::string error;
+    EXPECT_TRUE(ParseProjectBytes(ReadFileBytes(path), c, error)) << error;
+    std::vector<std::vector<std::vector<int>>> out;
+    for (const DirectionData& d : c.Actions.at(0).Directions) {
+        out.emplace_back();
+        for (const FrameData& f : d.Frames) out.back().push_back({f.X, f.Y, f.Width, f.Height});
+        EXPECT_TRUE(d.Name.empty() && d.FrameUBound + 1 == int(d.Frames.size()));
+    }
+    return out;
+}
+
+// Game art as it comes: an RGBA sheet of 8 x 2 cells of 64 x 64 between
+// 2-pixel dark lines, figures outlined in the lines' colour on a transparent
+// background. Row 0 uses its first six cells, the fourth left transparent and
+// the last two painted flat; row 1 its first four, the rest one unused area
+// painted flat over the lines between its cells.
+constexpr int32_t Dark = 0x202020, Flat = 0x808080, Clear = 0x123456;
+std::vector<uint8_t> GameSheet() {
+    TestPicture p = MakePicture(526, 130, Clear);
+    for (int i = 0; i < 7; ++i)
+        for (int y = 0; y < 130; ++y) p.At(64 + 66 * i, y) = p.At(65 + 66 * i, y) = Dark;
+    for (int x = 0; x < 526; ++x) p.At(x, 64) = p.At(x, 65) = Dark;
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 8; ++c) {
+            const int x0 = 66 * c, y0 = 66 * r;
+            const bool used = r == 0 ? c < 6 && c != 3 : c < 4;
+            for (int y = 0; y < 64; ++y)
+                for (int x = 0; x < 64; ++x) {
+                    const double dx = (x - 31.5) / (20 + c), dy = (y - 40) / 23.5;
+                    const double d = dx * dx + dy * dy;
+                    if (!used && r == 0 && c >= 6) p.At(x0 + x, y0 + y) = Flat;
+                    else if (used && d <= 1) p.At(x0 + x, y0 + y) = d > 0.8 ? Dark : 0x3070B0 + 0x010101 * ((x + y) % 7);
+                }
+        }
+    for (int y = 66; y < 130; ++y)
+        for (int x = 4 * 66; x < 526; ++x) p.At(x, y) = Flat;
+    return PngBuild::FromPicture(p, Clear);
+}
+
+} // namespace
+
+TEST_F(Cli, NewFindsTheGridOfGameArtAndMakesADirectionOfEachRowOfItsUsedCells) {
+    WriteFileBytes(dir / "game.png", GameSheet());
+    const Outcome o = Tool({"new", dir / "game.png", dir / "game.sip", "--grid", "auto", "--skip-empty",
+                            "--rows-as-directions", "--hotspot", "topleft"});
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    EXPECT_TRUE(o.Out.starts_with("grid 64x64+0+0,2x2\nWrote ") && Has(o.Out, ": 9 frames in 2 directions of grid cells"))
+        << o.Out;
+    const auto cell = [](int c, int r) { return std::vector<int>{66 * c, 66 * r, 64, 64}; };
+    EXPECT_EQ(DirectionRects(dir / "game.sip"),
+              (std::vector<std::vector<std::vector<int>>>{{cell(0, 0), cell(1, 0), cell(2, 0), cell(4, 0), cell(5, 0)},
+                                                           {cell(0, 1), cell(1, 1), cell(2, 1), cell(3, 1)}}));
+    EXPECT_TRUE(Has(Tool({"info", dir / "game.sip"}).Out, "Actions:       1\n  Action 0: 2 directions\n"));
+    // The grid as printed cuts the same cells; without the rows, all in one direction as before.
+    const Outcome typed = Tool({"new", dir / "game.png", dir / "one.sip", "--grid", "64x64+0+0,2x2", "--skip-empty"});
+    ASSERT_EQ(typed.Status, 0) << typed.Err;
+    EXPECT_TRUE(Has(typed.Out, ": 9 frames of grid cells")) << typed.Out;
+    EXPECT_EQ(DirectionRects(dir / "one.sip").size(), 1u);
+    EXPECT_EQ(FramesAt(dir / "one.sip").size(), 9u);
+}
+
+TEST_F(Cli, NewRowsAsDirectionsForDetectedSpritesAndTheWalkersGrid) {
+    for (const Args& how : {Args{"--detect"}, Args{"--grid", "32x48", "--skip-empty", "--trim"}}) {
+        const Outcome o = Tool(Args{"new", dir / "walker.bmp", dir / "rows.sip", "--force", "--rows-as-directions",
+                                    "--action", "Walk"} + how);
+        ASSERT_EQ(o.Status, 0) << o.Err;
+        EXPECT_TRUE(Has(o.Out, "12 frames in 2 directions")) << o.Out;
+        EXPECT_TRUE(Has(Tool({"info", dir / "rows.sip"}).Out,
+                        "\"Walk\": 2 directions\n    Dir 0: 8 frames\n    Dir 1: 4 frames\n")) << how[0];
+    }
+    // Refused: the grid of a sheet without one, in one line; options that do not go together.
+    TestPicture scattered = MakePicture(120, 80, 0x00FF00FF);
+    for (const auto& [x0, y0, w, h] : {std::array{2, 3, 40, 9}, {30, 15, 50, 11}, {5, 30, 12, 40}, {60, 30, 55, 6}})
+        for (int y = y0; y < y0 + h; ++y)
+            for (int x = x0; x < x0 + w; ++x) scattered.At(x, y) = 0x102030;
+    WriteFileBytes(dir / "scattered.bmp", MakeBmp24(scattered));
+    ExpectFails(Tool({"new", dir / "scattered.bmp", dir / "s.sip", "--grid", "auto"}), 1,
+                "No regular grid was found: no separator lines, and no gutters between sprites at one period on " +
+                    dir / "scattered.bmp\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "s.sip"));
+    for (const Args& wrong : {Args{"--grid", "autox"}, Args{"--grid", "auto", "--rows-as-directions", "--direction", "D"},
+                              Args{"--detect", "--rows-as-directions=1"}})
+        ExpectFails(Tool(Args{"new", dir / "walker.bmp", dir / "w.sip"} + wrong), 2);
+    EXPECT_TRUE(Has(Tool({"--help"}).Out, "--grid auto") && Has(Tool({"--help"}).Out, "--rows-as-directions"));
 }
