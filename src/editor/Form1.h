@@ -51,6 +51,7 @@ enum class FramesArea;
 struct FramesFound;
 struct SpriteRect;
 struct SheetPiece;
+struct GridFound;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -314,6 +315,11 @@ public:
     // Appends frames to the current direction as one step; false when there
     // are none or they are refused.
     bool AddFoundFrames(const std::vector<FrameData>& frames);
+    // Appends a direction per row of found frames to the current action as one
+    // step; false when there are none or they are refused.
+    bool AddFoundDirections(const FramesFound& found);
+    // The grid found in the sheet rectangle of a search area, or why there is none.
+    GridFound DetectGridIn(FramesArea area, QWidget* owner) const;
     // Shows frame i's new rectangle and hot spot in its thumbnail.
     void ShowChangedFrame(int i);
     // Makes sure a Frames command has a sheet and a direction to work on: without a

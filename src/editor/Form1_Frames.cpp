@@ -3,7 +3,9 @@
 // a grid or from the sprites found on the sheet, with their boxes previewed
 // on the overview while the options change.
 #include <QComboBox>
+#include <QLabel>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -222,8 +224,27 @@ void Form1::ShowFramesDialog(FramesSource source) {
         defaults.CellWidth = std::min(f->Width, int32_t{32767});
         defaults.CellHeight = std::min(f->Height, int32_t{32767});
     }
+    // The grid the sheet is drawn in, when it has one, fills in the cells.
+    if (const GridFound g = source == FramesSource::Grid ? DetectGridIn(defaults.Area, this) : GridFound{};
+        source == FramesSource::Grid && g.Error.empty() && !g.Cancelled) {
+        defaults.CellWidth = std::min(g.Grid.CellWidth, int32_t{32767});
+        defaults.CellHeight = std::min(g.Grid.CellHeight, int32_t{32767});
+        defaults.OffsetX = std::min(g.Grid.OffsetX, int32_t{32767});
+        defaults.OffsetY = std::min(g.Grid.OffsetY, int32_t{32767});
+        defaults.GapX = std::min(g.Grid.GapX, int32_t{32767});
+        defaults.GapY = std::min(g.Grid.GapY, int32_t{32767});
+    }
     auto* window = new FramesDialog(source, defaults, this);
     connect(window, &FramesDialog::OptionsChanged, this, [this] { UpdateFramesPreview(); });
+    connect(window, &FramesDialog::DetectRequested, this, [this] {
+        if (!FramesWindow) return;
+        const GridFound g = DetectGridIn(FramesWindow->Options().Area, FramesWindow);
+        if (g.Cancelled) return;
+        if (g.Error.empty())
+            FramesWindow->SetGrid(g.Grid);
+        else
+            FramesWindow->lblCount->setText(QString::fromStdString(g.Error) + ".");
+    });
     connect(window, &QDialog::finished, this, [this](int result) { FramesWindow_Finished(result); });
     FramesWindow = window;
     UpdateFramesPreview();
@@ -244,6 +265,11 @@ SpriteRect Form1::FramesSearchArea(FramesArea area) const {
     case FramesArea::WholeSheet: break;
     }
     return {0, 0, Sheet.Width(), Sheet.Height()};
+}
+
+GridFound Form1::DetectGridIn(FramesArea area, QWidget* owner) const {
+    const ProgressWindow progress(owner, "Looking for a grid...");
+    return DetectGrid(Sheet, MaskColor, FramesSearchArea(area), progress.Reporter());
 }
 
 FramesFound Form1::FramesFromWindow() const {
@@ -284,11 +310,12 @@ void Form1::UpdateFramesPreview() {
 
 void Form1::FramesWindow_Finished(int result) {
     const FramesFound found = result == QDialog::Accepted ? FramesFromWindow() : FramesFound{};
+    const bool byRows = result == QDialog::Accepted && FramesWindow && FramesWindow->Options().RowsAsDirections;
     FramesWindow.clear(); // it deletes itself; another may open at once
-    const bool added = !found.Frames.empty() && AddFoundFrames(found.Frames);
+    const bool added = !found.Frames.empty() && (byRows ? AddFoundDirections(found) : AddFoundFrames(found.Frames));
     if (FramesStepOpen) {
         FramesStepOpen = false;
-        EndEdit(added ? "Add Frames" : "Add Action");
+        EndEdit(!added ? "Add Action" : byRows ? "Add Directions" : "Add Frames");
     }
     RedrawOverview();
 }
@@ -304,6 +331,31 @@ bool Form1::AddFoundFrames(const std::vector<FrameData>& frames) {
     if (!AddFrames(*d, frames, error)) {
         Refuse(error + ".");
         return false;
+    }
+    RebuildStripAt(FrameScroll->value());
+    RedrawOverview();
+    return true;
+}
+
+bool Form1::AddFoundDirections(const FramesFound& found) {
+    if (found.Frames.empty()) return false;
+    if (StripRebuild->Pending()) StripRebuild->Flush();
+    if (CurAction < 0 || static_cast<size_t>(CurAction) >= Actions.size()) return false;
+    const EditStep step(*this, "Add Directions");
+    ActionData& a = Actions[CurAction];
+    std::string error;
+    if (!AddDirections(a, found.Frames, found.Rows, error)) {
+        Refuse(error + ".");
+        return false;
+    }
+    // The list offers the new directions; the one picked stays picked.
+    {
+        const QSignalBlocker block(lstDirection);
+        for (int j = lstDirection->count(); static_cast<size_t>(j) < a.Directions.size(); ++j) {
+            const std::string& name = a.Directions[j].Name;
+            lstDirection->addItem(QString::fromStdString(name.empty() ? DefaultDirectionName(j) : name));
+        }
+        lstDirection->setCurrentIndex(CurDirection);
     }
     RebuildStripAt(FrameScroll->value());
     RedrawOverview();

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <algorithm>
 #include <limits>
@@ -53,6 +54,7 @@ FramesFound FindFrames(const SheetPixels& sheet, int32_t maskColor, SpriteRect a
         out.Cancelled = found.Cancelled;
         out.Error = std::move(found.Error);
         rects = std::move(found.Rects);
+        out.Rows = RowLengths(rects);
     } else {
         GridSpec grid;
         grid.CellWidth = o.CellWidth;
@@ -68,6 +70,7 @@ FramesFound FindFrames(const SheetPixels& sheet, int32_t maskColor, SpriteRect a
         out.Error = std::move(cells.Error);
         rects = std::move(cells.Rects);
         for (SpriteRect& r : rects) r.X += a.X, r.Y += a.Y;
+        out.Rows = RowLengths(rects);
         if (o.TrimCells) {
             out.Frames = TrimmedCellFrames(sheet, maskColor, rects, o.HotSpot, o.Delay);
             return out;
@@ -122,6 +125,11 @@ FramesDialog::FramesDialog(FramesSource source, const FramesOptions& defaults, Q
         size->addWidget(spnCellWidth);
         size->addWidget(new QLabel("x", this));
         size->addWidget(spnCellHeight);
+        cmdDetect = new QPushButton("&Detect", this);
+        cmdDetect->setObjectName("cmdDetect");
+        cmdDetect->setToolTip("Find the grid in the search area: its separator lines, or the gutters between sprites");
+        connect(cmdDetect, &QPushButton::clicked, this, &FramesDialog::DetectRequested);
+        size->addWidget(cmdDetect);
         form->addRow("Cell size:", size);
         // Two spin boxes on one row, "a x b".
         auto pair = [this, form](const char* label, QSpinBox* a, QSpinBox* b) {
@@ -155,6 +163,10 @@ FramesDialog::FramesDialog(FramesSource source, const FramesOptions& defaults, Q
         form->addRow("Merge parts up to:", spnMergeGap);
         form->addRow("Minimum size:", spnMinSize);
     }
+    chkRowsAsDirections = check("chkRowsAsDirections", "One direction per row", defaults.RowsAsDirections);
+    chkRowsAsDirections->setToolTip(grid ? "Each row of cells becomes a direction of its own"
+                                         : "Each row of sprites, in reading order, becomes a direction of its own");
+    form->addRow(chkRowsAsDirections);
     cboHotSpot = combo("cboHotSpot", {"Bottom centre", "Centre", "Top left"}, static_cast<int>(defaults.HotSpot));
     form->addRow("Default hot spot:", cboHotSpot);
     spnDelay = spin("spnDelay", 0, most, defaults.Delay);
@@ -198,6 +210,7 @@ FramesOptions FramesDialog::Options() const {
         o.MergeGap = spnMergeGap->value();
         o.MinSize = spnMinSize->value();
     }
+    o.RowsAsDirections = chkRowsAsDirections->isChecked();
     o.HotSpot = static_cast<HotSpotRule>(std::max(0, cboHotSpot->currentIndex()));
     o.Delay = static_cast<int16_t>(spnDelay->value());
     return o;
@@ -213,4 +226,23 @@ void FramesDialog::ShowCount(const FramesFound& found) {
         lblCount->setText(QLocale(QLocale::English).toString(n) + (n == 1 ? " frame" : " frames") +
                           " will be added");
     cmdAdd->setEnabled(n > 0);
+}
+
+void FramesDialog::SetGrid(const GridSpec& grid) {
+    if (Source != FramesSource::Grid) return;
+    {
+        const QSignalBlocker blocks[] = {QSignalBlocker(spnCellWidth), QSignalBlocker(spnCellHeight),
+                                         QSignalBlocker(spnOffsetX),   QSignalBlocker(spnOffsetY),
+                                         QSignalBlocker(spnGapX),      QSignalBlocker(spnGapY),
+                                         QSignalBlocker(spnColumns),   QSignalBlocker(spnRows)};
+        spnCellWidth->setValue(grid.CellWidth);
+        spnCellHeight->setValue(grid.CellHeight);
+        spnOffsetX->setValue(grid.OffsetX);
+        spnOffsetY->setValue(grid.OffsetY);
+        spnGapX->setValue(grid.GapX);
+        spnGapY->setValue(grid.GapY);
+        spnColumns->setValue(grid.Columns);
+        spnRows->setValue(grid.Rows);
+    }
+    emit OptionsChanged();
 }

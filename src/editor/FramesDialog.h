@@ -38,11 +38,14 @@ struct FramesOptions {
     int32_t MinSize = 4;
     HotSpotRule HotSpot = HotSpotRule::BottomCentre;
     int16_t Delay = 100;
+    // Each row of cells or of sprites (reading order) a direction of its own.
+    bool RowsAsDirections = false;
 };
 
 // The frames the options make inside area (sheet coordinates), or why none.
 struct FramesFound {
     std::vector<FrameData> Frames;
+    std::vector<size_t> Rows; // the lengths of the rows the frames came in, in order
     std::string Error;
     bool Cancelled = false; // the search was stopped through its Progress
 };
@@ -66,6 +69,8 @@ public:
     QSpinBox* spnRows = nullptr;       // grid only, 0 = as many as fit
     QCheckBox* chkSkipEmpty = nullptr; // grid only
     QCheckBox* chkTrim = nullptr;      // grid only
+    QPushButton* cmdDetect = nullptr;  // grid only: fills in the grid found in the search area
+    QCheckBox* chkRowsAsDirections = nullptr;
     QSpinBox* spnMergeGap = nullptr;   // sprites only
     QSpinBox* spnMinSize = nullptr;    // sprites only
     QComboBox* cboHotSpot = nullptr;
@@ -78,7 +83,11 @@ public:
     // Shows how many frames the options make, or why they make none; Add is
     // offered only when there is something to add.
     void ShowCount(const FramesFound& found);
+    // Puts a found grid into the cell, margin and gap fields (as many columns
+    // and rows as fit), as one change of the options.
+    void SetGrid(const GridSpec& grid);
 
 signals:
     void OptionsChanged();
+    void DetectRequested();
 };

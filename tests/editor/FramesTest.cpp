@@ -185,3 +185,87 @@ TEST_F(FramesTest, CommandsPickADirectionFirstOrSayWhyTheyCannotRun) {
     EXPECT_TRUE(SP::CurAction == 1 && SP::CurDirection == 0 && W().lstDirection->currentText() == "Dir 0");
     EXPECT_EQ(SP::Actions[1].Directions[0].Frames.size(), 1u);
 }
+
+namespace {
+
+// 4 x 3 cells of 40 x 30 between 2-pixel lines on a black (mask) sheet; each
+// cell a block of colour but the last two of the bottom row, which are unused.
+constexpr int32_t Line = 0x404040;
+TestPicture LinedCells() {
+    TestPicture p = MakePicture(166, 94, 0);
+    for (int y = 0; y < 94; ++y)
+        for (int x = 0; x < 166; ++x)
+            if (x % 42 >= 40 || y % 32 >= 30) p.At(x, y) = Line;
+            else if (!(y / 32 == 2 && x / 42 >= 2) && x % 42 > 5 + y / 32 && x % 42 < 30 && y % 32 > 8)
+                p.At(x, y) = Ink + (x % 3) * 0x10;
+    return p;
+}
+
+} // namespace
+
+TEST_F(FramesTest, GridWindowFillsInTheFoundGridAndDetectFindsItAgain) {
+    Load(LinedCells());
+    FramesDialog* d = Open(W().mnuAddGrid);
+    ASSERT_NE(d, nullptr);
+    const auto fields = [d] {
+        return std::vector<int>{d->spnCellWidth->value(), d->spnCellHeight->value(), d->spnOffsetX->value(),
+                                d->spnOffsetY->value(), d->spnGapX->value(), d->spnGapY->value()};
+    };
+    EXPECT_EQ(fields(), (std::vector<int>{40, 30, 0, 0, 2, 2}));
+    EXPECT_EQ(Count(), "10 frames will be added"); // the two unused cells skipped
+    d->spnCellWidth->setValue(9), d->spnGapY->setValue(0), d->spnRows->setValue(1);
+    QTest::mouseClick(d->cmdDetect, Qt::LeftButton);
+    EXPECT_TRUE(fields() == (std::vector<int>{40, 30, 0, 0, 2, 2}) && d->spnRows->value() == 0);
+    EXPECT_EQ(Count(), "10 frames will be added");
+    // An area without pixels: said why, the fields kept.
+    d->cboArea->setCurrentIndex(int(FramesArea::CurrentFrame));
+    QTest::mouseClick(d->cmdDetect, Qt::LeftButton);
+    EXPECT_EQ(Count(), "The search area lies outside the sheet.");
+    EXPECT_EQ(fields(), (std::vector<int>{40, 30, 0, 0, 2, 2}));
+    d->cboArea->setCurrentIndex(int(FramesArea::WholeSheet));
+
+    // One direction per row of cells, added to the action in one step.
+    d->chkRowsAsDirections->setChecked(true);
+    QTest::mouseClick(d->cmdAdd, Qt::LeftButton);
+    const ActionData& a = SP::Actions[0];
+    ASSERT_EQ(a.Directions.size(), 3u);
+    EXPECT_EQ(a.DirUBound, 2);
+    for (int r = 0; r < 3; ++r) {
+        std::vector<SpriteRect> rects;
+        for (const FrameData& f : a.Directions[r].Frames) rects.push_back(RectOf(f));
+        std::vector<SpriteRect> want;
+        for (int c = 0; c < (r == 2 ? 2 : 4); ++c) want.push_back({42 * c, 32 * r, 40, 30});
+        EXPECT_EQ(rects, want) << r;
+    }
+    EXPECT_EQ(Items(W().lstDirection), (QStringList{"Dir 0", "Dir 1", "Dir 2"}));
+    EXPECT_TRUE(W().lstDirection->currentText() == "Dir 0" && W().ThumbCount() == 4);
+    EXPECT_EQ(W().mnuUndo->text(), "Undo Add Directions");
+    W().mnuUndo->trigger();
+    EXPECT_TRUE(SP::Actions[0].Directions.size() == 1u && Dir0() == std::vector<FrameData>(1));
+    EXPECT_EQ(Items(W().lstDirection), QStringList{"Dir 0"});
+    W().mnuRedo->trigger();
+    EXPECT_EQ(SP::Actions[0].Directions.size(), 3u);
+}
+
+TEST_F(FramesTest, SpritesWindowMakesADirectionOfEachRowOfSpritesAfterThoseThereAre) {
+    Dir0().assign(2, FrameData{1, 1, 1, 1, {0, 0}, 1, 0, 0}); // a direction in use stays as it is
+    SP::Actions[0].Directions[0].FrameUBound = 1;
+    W().lstDirection_Click(0), WaitForRebuild();
+    FramesDialog* d = Open(W().mnuAddSprites);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->cmdDetect, nullptr);
+    d->chkRowsAsDirections->setChecked(true);
+    EXPECT_EQ(Count(), "30 frames will be added");
+    QTest::mouseClick(d->cmdAdd, Qt::LeftButton);
+    const ActionData& a = SP::Actions[0];
+    ASSERT_EQ(a.Directions.size(), 5u);
+    std::vector<size_t> sizes;
+    for (const DirectionData& dir : a.Directions) sizes.push_back(dir.Frames.size());
+    EXPECT_EQ(sizes, (std::vector<size_t>{2, 8, 8, 7, 7}));
+    EXPECT_EQ(RectOf(a.Directions[1].Frames[0]), FirstWithHat);
+    EXPECT_EQ(RectOf(a.Directions[4].Frames[6]), Body(6, 3));
+    EXPECT_EQ(W().lstDirection->count(), 5);
+    W().mnuUndo->trigger(); // one step
+    EXPECT_EQ(SP::Actions[0].Directions.size(), 1u);
+    EXPECT_EQ(Dir0().size(), 2u);
+}
