@@ -161,6 +161,15 @@ Axis FitGutters(const std::vector<uint8_t>& used) {
     return best;
 }
 
+// Four counters or pixels side by side, for the compiler's vector registers.
+using Quad = uint32_t __attribute__((vector_size(16)));
+Quad LoadQuad(const uint32_t* p) {
+    Quad q;
+    std::memcpy(&q, p, sizeof q);
+    return q;
+}
+void StoreQuad(uint32_t* p, const Quad& q) { std::memcpy(p, &q, sizeof q); }
+
 // Columns and rows counted in one pass over the area.
 struct Profiles {
     std::vector<uint32_t> ColumnRuns, ColumnUsed, RowRuns, RowUsed;
@@ -172,7 +181,8 @@ bool Count(const SheetPixels& sheet, uint32_t mask, int32_t x0, int32_t y0, int3
     p.ColumnUsed.assign(static_cast<size_t>(w), 0);
     p.RowRuns.assign(static_cast<size_t>(h), 0);
     p.RowUsed.assign(static_cast<size_t>(h), 0);
-    std::vector<uint32_t> above(static_cast<size_t>(w)), row(static_cast<size_t>(w));
+    // The row above starts as a colour no pixel has, so the first row continues nothing.
+    std::vector<uint32_t> above(static_cast<size_t>(w), 0xFF000000u), row(static_cast<size_t>(w));
     uint32_t* const runs = p.ColumnRuns.data();
     uint32_t* const usedColumns = p.ColumnUsed.data();
     for (int32_t y = 0; y < h; ++y) {
@@ -180,25 +190,43 @@ bool Count(const SheetPixels& sheet, uint32_t mask, int32_t x0, int32_t y0, int3
         const uint8_t* src = sheet.Pixels + static_cast<size_t>(sheet.Height - 1 - (y0 + y)) * sheet.Stride +
                              3 * static_cast<size_t>(x0);
         uint32_t* const cur = row.data();
-        // Four bytes at a time but the last pixel, whose fourth byte may lie past the buffer.
-        for (int32_t x = 0; x + 1 < w; ++x) {
-            uint32_t v;
-            std::memcpy(&v, src + 3 * static_cast<size_t>(x), 4);
-            cur[x] = v & 0xFFFFFFu;
+        const uint32_t* const up = above.data();
+        // Four pixels from three words, never reading past the row's last pixel.
+        int32_t x = 0;
+        if constexpr (RowScan::Little) {
+            for (; x + 4 <= w; x += 4, src += 12) {
+                uint32_t a, b, c;
+                std::memcpy(&a, src, 4), std::memcpy(&b, src + 4, 4), std::memcpy(&c, src + 8, 4);
+                cur[x] = a & 0xFFFFFFu;
+                cur[x + 1] = (a >> 24) | (b & 0xFFFFu) << 8;
+                cur[x + 2] = (b >> 16) | (c & 0xFFu) << 16;
+                cur[x + 3] = c >> 8;
+            }
         }
-        cur[w - 1] = RowScan::Load24(src + 3 * static_cast<size_t>(w - 1));
-        // Plain loops over whole words, which the compiler turns into vector code.
-        uint32_t used = 0, along = 0;
-        for (int32_t x = 0; x < w; ++x) {
-            const uint32_t u = cur[x] != mask;
+        for (; x < w; ++x, src += 3) cur[x] = RowScan::Load24(src);
+        // Comparisons as arithmetic on 24-bit values (d - 1 has its top bit set
+        // only for d == 0), four pixels at a time in vector registers.
+        const auto same = [](auto a, auto b) { return ((a ^ b) - 1u) >> 31; };
+        const auto other = [mask](auto a) { return ((a ^ mask) + 0x7FFFFFFFu) >> 31; };
+        Quad usedQuad = {0, 0, 0, 0}, alongQuad = {0, 0, 0, 0};
+        uint32_t used = other(cur[0]), along = 0;
+        usedColumns[0] += used;
+        runs[0] += same(cur[0], up[0]) & used;
+        for (x = 1; x + 4 <= w; x += 4) {
+            const Quad c = LoadQuad(cur + x), u = other(c);
+            usedQuad += u;
+            alongQuad += same(c, LoadQuad(cur + x - 1)) & u;
+            StoreQuad(usedColumns + x, LoadQuad(usedColumns + x) + u);
+            StoreQuad(runs + x, LoadQuad(runs + x) + (same(c, LoadQuad(up + x)) & u));
+        }
+        for (; x < w; ++x) {
+            const uint32_t c = cur[x], u = other(c);
             usedColumns[x] += u;
             used += u;
+            along += same(c, cur[x - 1]) & u;
+            runs[x] += same(c, up[x]) & u;
         }
-        for (int32_t x = 1; x < w; ++x) along += (cur[x] == cur[x - 1]) & (cur[x] != mask);
-        if (y > 0) {
-            const uint32_t* const up = above.data();
-            for (int32_t x = 0; x < w; ++x) runs[x] += (cur[x] == up[x]) & (cur[x] != mask);
-        }
+        for (int k = 0; k < 4; ++k) used += usedQuad[k], along += alongQuad[k];
         p.RowRuns[y] = along;
         p.RowUsed[y] = used;
         row.swap(above);
