@@ -9,6 +9,7 @@
 // reading the sheet.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <tuple>
 
@@ -49,13 +50,16 @@ double Peak(const std::vector<double>& s, int32_t a, int32_t w, double least) {
 // one far weaker as half against; the greatest sum wins, then the smaller
 // period. So strokes inside sprites that happen to line up from cell to cell,
 // weaker than lines running the whole length, do not halve the period.
-Axis FitLines(const std::vector<double>& s) {
+// oneColour(x) is the share of column x's pixels in its most common colour
+// other than the mask colour: a line must run mostly in one colour, where a
+// column through flat-shaded figures continues in many.
+Axis FitLines(const std::vector<double>& s, const std::function<double(int32_t)>& oneColour) {
     const auto n = static_cast<int32_t>(s.size());
     struct Line { int32_t At, Width; };
     std::vector<Line> found;
     for (int32_t a = 0; a < n; ++a)
         for (int32_t w = 1; w <= MaxLineWidth; ++w)
-            if (Peak(s, a, w, StrongLine) > 0) found.push_back({a, w});
+            if (Peak(s, a, w, StrongLine) > 0 && oneColour(a) >= StrongLine) found.push_back({a, w});
     // Noise, not a drawing: too many narrow peaks to be lines between cells.
     if (found.empty() || found.size() > static_cast<size_t>(n / (MinCell + 1) + 1)) return {};
     double top = 0;
@@ -159,6 +163,36 @@ Axis FitGutters(const std::vector<uint8_t>& used) {
         }
     }
     return best;
+}
+
+constexpr int32_t SampledPixels = 1024;
+
+// Pixels of the area by their place in it.
+struct AreaPixels {
+    const SheetPixels& Sheet;
+    int32_t X0, Y0;
+    uint32_t At(int32_t x, int32_t y) const {
+        return RowScan::Load24(Sheet.Pixels + static_cast<size_t>(Sheet.Height - 1 - (Y0 + y)) * Sheet.Stride +
+                               3 * static_cast<size_t>(X0 + x));
+    }
+};
+
+// The share of n pixels (pixel(i), up to SampledPixels of them evenly spread)
+// in their most common colour but the mask colour, found by a majority vote:
+// any colour of more than half is the vote's winner.
+template <class Pixel>
+double OneColourShare(int32_t n, const Pixel& pixel, int32_t maskColor) {
+    const int32_t step = std::max(1, n / SampledPixels);
+    uint32_t winner = 0;
+    int32_t votes = 0, samples = 0, count = 0;
+    for (int32_t i = 0; i < n; i += step, ++samples) {
+        const uint32_t c = pixel(i);
+        if (votes == 0) winner = c;
+        votes += c == winner ? 1 : -1;
+    }
+    if (winner == (static_cast<uint32_t>(maskColor) & 0xFFFFFFu)) return 0;
+    for (int32_t i = 0; i < n; i += step) count += pixel(i) == winner ? 1 : 0;
+    return samples ? static_cast<double>(count) / samples : 0;
 }
 
 // Four counters or pixels side by side, for the compiler's vector registers.
@@ -269,8 +303,17 @@ GridFound DetectGrid(const SheetPixels& sheet, int32_t maskColor, SpriteRect are
         result.Cancelled = true;
         return result;
     }
-    Axis across = FitLines(Shares(p.ColumnRuns, h - 1));
-    Axis down = FitLines(Shares(p.RowRuns, w - 1));
+    // The most common colour of a column or row from up to SampledPixels of
+    // its pixels, which is plenty for a share and keeps the reads few.
+    const AreaPixels pixels{sheet, static_cast<int32_t>(x0), static_cast<int32_t>(y0)};
+    const auto column = [&](int32_t x) {
+        return OneColourShare(h, [&](int32_t i) { return pixels.At(x, i); }, maskColor);
+    };
+    const auto row = [&](int32_t y) {
+        return OneColourShare(w, [&](int32_t i) { return pixels.At(i, y); }, maskColor);
+    };
+    Axis across = FitLines(Shares(p.ColumnRuns, h - 1), column);
+    Axis down = FitLines(Shares(p.RowRuns, w - 1), row);
     if (!across.Cells && !down.Cells) {
         across = FitGutters(Used(p.ColumnUsed));
         down = FitGutters(Used(p.RowUsed));

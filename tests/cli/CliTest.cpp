@@ -344,6 +344,11 @@ TEST_F(Cli, NewRowsAsDirectionsForDetectedSpritesAndTheWalkersGrid) {
         EXPECT_TRUE(Has(Tool({"info", dir / "rows.sip"}).Out,
                         "\"Walk\": 2 directions\n    Dir 0: 8 frames\n    Dir 1: 4 frames\n")) << how[0];
     }
+    // The walker's grid has no lines: found from the gutters between its figures.
+    const Outcome found = Tool({"new", dir / "walker.bmp", dir / "auto.sip", "--grid", "auto", "--skip-empty",
+                                "--rows-as-directions"});
+    EXPECT_TRUE(found.Status == 0 && found.Out.starts_with("grid 32x48+0+0,0x0\n")) << found.Out << found.Err;
+    EXPECT_TRUE(Has(found.Out, "12 frames in 2 directions")) << found.Out;
     // Refused: the grid of a sheet without one, in one line; options that do not go together.
     TestPicture scattered = MakePicture(120, 80, 0x00FF00FF);
     for (const auto& [x0, y0, w, h] : {std::array{2, 3, 40, 9}, {30, 15, 50, 11}, {5, 30, 12, 40}, {60, 30, 55, 6}})

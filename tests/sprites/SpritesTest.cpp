@@ -360,6 +360,15 @@ TEST(SpritesDetectGrid, GuttersOfMaskColourWhereThereAreNoLines) {
     });
     // The art is 3 columns and 2 rows wider than the cells: left over, not a cell.
     EXPECT_EQ(Detected(art), "18x13+0+0,0x0");
+    // Figures in flat bands of colour, as pixel art is shaded, each holding a
+    // staff: the staff's columns continue their colours nearly all the way
+    // down, standing out like lines, but in many colours.
+    const auto banded = GridArt(6, 2, 20, 30, 0, 0, 0, false, [](int c, int, int x, int y) {
+        if ((x == 9 || x == 10) && y > 0 && y < 29) return "efgh"[y / 8];
+        if (x < 4 + c % 2 || x > 15 || y < 6 || y > 27) return '.';
+        return "abcd"[y / 7];
+    });
+    EXPECT_EQ(Detected(banded), "20x30+0+0,0x0");
     // A single row of figures: one cell down the whole height.
     const auto strip = GridArt(6, 1, 14, 20, 0, 0, 0, false, Figures(14, 20, 2, 0, false));
     EXPECT_EQ(Detected(strip), "14x22+0+0,0x0");
