@@ -108,8 +108,10 @@ Axis FitLines(const std::vector<double>& s, const std::function<double(int32_t)>
 // something, placed alike in their cells. The most such cells win, then cells
 // from the area's corner, then the widest empty space on either side of the
 // borders, then the least area left over, then the larger cell.
-Axis FitGutters(const std::vector<uint8_t>& used) {
-    const auto n = static_cast<int32_t>(used.size());
+Axis FitGutters(const std::vector<uint32_t>& counts, int32_t across) {
+    const auto n = static_cast<int32_t>(counts.size());
+    std::vector<uint8_t> used(counts.size());
+    for (size_t i = 0; i < counts.size(); ++i) used[i] = counts[i] != 0;
     std::vector<int32_t> before(static_cast<size_t>(n) + 1, 0); // used columns before x
     for (int32_t x = 0; x < n; ++x) before[x + 1] = before[x] + used[x];
     if (before[n] == 0) return {};
@@ -160,6 +162,26 @@ Axis FitGutters(const std::vector<uint8_t>& used) {
                 bestKey = key;
                 best = {period, phase, 0, holding};
             }
+        }
+    }
+    // Lines drawn in the mask colour (it was taken from a corner on a border
+    // line) are gutters of one narrow width at the same place at every border,
+    // between columns used nearly all the way (the edges of opaque cells):
+    // they are the gap, as lines of any other colour would be.
+    if (best.Cells >= 2 && best.Cell > MaxLineWidth + MinCell) {
+        int32_t start = -1, width = -1;
+        bool alike = true;
+        for (int64_t b = best.Offset + best.Cell; b < n && alike; b += best.Cell) {
+            const int32_t at = static_cast<int32_t>(b) - emptyLeft[b], runWidth = emptyLeft[b] + emptyRight[b];
+            const int32_t place = ((at - best.Offset) % best.Cell + best.Cell) % best.Cell;
+            if (start < 0) start = place, width = runWidth;
+            const auto full = [&](int32_t x) { return x < 0 || x >= n || counts[x] >= 0.75 * across; };
+            alike = place == start && runWidth == width && full(at - 1) && full(at + runWidth);
+        }
+        if (alike && width >= 1 && width <= MaxLineWidth && start >= 0) {
+            best.Gap = width;
+            best.Offset = (best.Offset + start + width) % best.Cell;
+            best.Cell -= width;
         }
     }
     return best;
@@ -275,12 +297,6 @@ std::vector<double> Shares(const std::vector<uint32_t>& counts, int32_t of) {
     return s;
 }
 
-std::vector<uint8_t> Used(const std::vector<uint32_t>& counts) {
-    std::vector<uint8_t> u(counts.size());
-    for (size_t i = 0; i < counts.size(); ++i) u[i] = counts[i] != 0;
-    return u;
-}
-
 } // namespace
 
 GridFound DetectGrid(const SheetPixels& sheet, int32_t maskColor, SpriteRect area, const Progress& progress) {
@@ -315,8 +331,8 @@ GridFound DetectGrid(const SheetPixels& sheet, int32_t maskColor, SpriteRect are
     Axis across = FitLines(Shares(p.ColumnRuns, h - 1), column);
     Axis down = FitLines(Shares(p.RowRuns, w - 1), row);
     if (!across.Cells && !down.Cells) {
-        across = FitGutters(Used(p.ColumnUsed));
-        down = FitGutters(Used(p.RowUsed));
+        across = FitGutters(p.ColumnUsed, h);
+        down = FitGutters(p.RowUsed, w);
     }
     if (!across.Cells && !down.Cells) {
         result.Error = "No regular grid was found: no separator lines, and no gutters between sprites at one period";

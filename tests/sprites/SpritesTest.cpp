@@ -369,6 +369,16 @@ TEST(SpritesDetectGrid, GuttersOfMaskColourWhereThereAreNoLines) {
         return "abcd"[y / 7];
     });
     EXPECT_EQ(Detected(banded), "20x30+0+0,0x0");
+    // Lines round opaque cells, the mask colour taken from a corner on the
+    // border line: the lines are gutters of one width, and the gap.
+    auto boxed = GridArt(4, 3, 14, 10, 2, 0, 0, true, [](int c, int r, int x, int y) {
+        return x > 3 && x < 10 + c % 3 && y > 2 + r && y < 9 ? 'b' : 'a';
+    });
+    boxed.resize(boxed.size() - 2);
+    for (auto& row : boxed) row.resize(row.size() - 3);
+    const Drawn boxedSheet(boxed);
+    const GridFound lined = DetectGrid(boxedSheet.View, 0x00103070 + 'L' * 0x010203, boxedSheet.All());
+    EXPECT_EQ(lined.Error.empty() ? GridText(lined.Grid) : lined.Error, "14x10+2+2,2x2");
     // A single row of figures: one cell down the whole height.
     const auto strip = GridArt(6, 1, 14, 20, 0, 0, 0, false, Figures(14, 20, 2, 0, false));
     EXPECT_EQ(Detected(strip), "14x22+0+0,0x0");
