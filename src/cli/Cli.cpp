@@ -59,7 +59,7 @@ const char* const UsageText =
     "  colour, sheet path and the actions, directions and frame counts; for a\n"
     "  sprite image file (.sif) also the sheet size, depth mode and flags.\n"
     "\n"
-    "new SHEET.bmp OUTPUT.sip (--grid WxH[+X+Y][,GAPXxGAPY]|auto | --detect) [OPTION]...:\n"
+    "new SHEET OUTPUT.sip (--grid WxH[+X+Y][,GAPXxGAPY]|auto | --detect) [OPTION]...:\n"
     "  Makes a project of one action and one direction (or one per row) whose\n"
     "  frames are marked on SHEET.bmp in one stroke, and writes it as OUTPUT.sip.\n"
     "  The sheet stays where it is: the project names it plainly when it lies\n"
