@@ -125,11 +125,6 @@ FramesDialog::FramesDialog(FramesSource source, const FramesOptions& defaults, Q
         size->addWidget(spnCellWidth);
         size->addWidget(new QLabel("x", this));
         size->addWidget(spnCellHeight);
-        cmdDetect = new QPushButton("&Detect", this);
-        cmdDetect->setObjectName("cmdDetect");
-        cmdDetect->setToolTip("Find the grid in the search area: its separator lines, or the gutters between sprites");
-        connect(cmdDetect, &QPushButton::clicked, this, &FramesDialog::DetectRequested);
-        size->addWidget(cmdDetect);
         form->addRow("Cell size:", size);
         // Two spin boxes on one row, "a x b".
         auto pair = [this, form](const char* label, QSpinBox* a, QSpinBox* b) {
@@ -149,6 +144,15 @@ FramesDialog::FramesDialog(FramesSource source, const FramesOptions& defaults, Q
         spnRows = spin("spnRows", 0, most, defaults.Rows);
         for (QSpinBox* s : {spnColumns, spnRows}) s->setSpecialValueText("all");
         pair("Columns, rows:", spnColumns, spnRows);
+        cmdDetect = new QPushButton("&Detect", this);
+        cmdDetect->setObjectName("cmdDetect");
+        cmdDetect->setToolTip("Find the grid in the search area: its separator lines, or the gutters between sprites");
+        connect(cmdDetect, &QPushButton::clicked, this, &FramesDialog::DetectRequested);
+        auto* detect = new QHBoxLayout;
+        detect->addWidget(cmdDetect);
+        detect->addWidget(new QLabel("the grid in the search area", this));
+        detect->addStretch();
+        form->addRow(detect);
         chkSkipEmpty = check("chkSkipEmpty", "Skip empty cells", defaults.SkipEmpty);
         chkTrim = check("chkTrim", "Trim cells to their sprites", defaults.TrimCells);
         form->addRow(chkSkipEmpty);
