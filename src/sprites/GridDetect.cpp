@@ -52,8 +52,11 @@ double Peak(const std::vector<double>& s, int32_t a, int32_t w, double least) {
 // weaker than lines running the whole length, do not halve the period.
 // oneColour(x) is the share of column x's pixels in its most common colour
 // other than the mask colour: a line must run mostly in one colour, where a
-// column through flat-shaded figures continues in many.
-Axis FitLines(const std::vector<double>& s, const std::function<double(int32_t)>& oneColour) {
+// column through flat-shaded figures continues in many. Where the period
+// expects a line on columns of mask colour only (a margin, or space left
+// over after the last cell), its absence counts neither way.
+Axis FitLines(const std::vector<double>& s, const std::vector<uint32_t>& used,
+              const std::function<double(int32_t)>& oneColour) {
     const auto n = static_cast<int32_t>(s.size());
     struct Line { int32_t At, Width; };
     std::vector<Line> found;
@@ -62,6 +65,11 @@ Axis FitLines(const std::vector<double>& s, const std::function<double(int32_t)>
             if (Peak(s, a, w, StrongLine) > 0 && oneColour(a) >= StrongLine) found.push_back({a, w});
     // Noise, not a drawing: too many narrow peaks to be lines between cells.
     if (found.empty() || found.size() > static_cast<size_t>(n / (MinCell + 1) + 1)) return {};
+    int32_t drawnFrom = 0, drawnTo = n; // the drawing without blank margins
+    while (drawnFrom < n && used[drawnFrom] == 0) ++drawnFrom;
+    while (drawnTo > drawnFrom && used[drawnTo - 1] == 0) --drawnTo;
+    bool solid = true;
+    for (int32_t x = drawnFrom; x < drawnTo && solid; ++x) solid = used[x] != 0;
     double top = 0;
     for (const Line& l : found) top = std::max(top, Peak(s, l.At, l.Width, StrongLine));
 
@@ -76,14 +84,17 @@ Axis FitLines(const std::vector<double>& s, const std::function<double(int32_t)>
         int64_t present = 0, expected = 0;
         double score = 0;
         for (int64_t e = phase; e + w <= n; e += period) {
-            ++expected;
             const double strength = Peak(s, static_cast<int32_t>(e), w, WeakLine);
+            bool blank = strength == 0;
+            for (int64_t x = e; x < e + w && blank; ++x) blank = used[x] == 0;
+            if (blank) continue;
+            ++expected;
             present += strength > 0 ? 1 : 0;
-            score += std::max((strength - 0.75 * top) / (0.25 * top), -0.5);
+            score += std::max((strength - 0.9 * top) / (0.1 * top), -0.5);
         }
-        // One line alone proposes a period only as the border of two cells of its own size.
+        // One line alone proposes a period only as the border of two cells that fit.
         const int32_t offset = (phase + w) % period, cell = period - w;
-        if (present == 1 && (offset != 0 || int64_t{2} * cell + w > n)) return;
+        if (present == 1 && int64_t{offset} + 2 * cell + w > n) return;
         if (2 * present < expected) return;
         if (present == 0 || (bestPeriod > 0 && (score < bestScore || (score == bestScore && period >= bestPeriod))))
             return;
@@ -92,7 +103,10 @@ Axis FitLines(const std::vector<double>& s, const std::function<double(int32_t)>
     };
     for (size_t i = 0; i < found.size(); ++i) {
         const Line& a = found[i];
-        consider(a.At + a.Width, a.At, a.Width); // a cell from the area's edge up to the line
+        // A line between just two cells: they reach from it to the drawing's
+        // ends (past blank margins, when lines across fill the drawing so its
+        // ends show), the longer side deciding; else to the area's edge.
+        consider((solid ? std::max(a.At - drawnFrom, drawnTo - a.At - a.Width) : a.At) + a.Width, a.At, a.Width);
         for (size_t j = i + 1; j < found.size() && j <= i + 8; ++j) {
             if (found[j].Width != a.Width) continue;
             const int32_t d = found[j].At - a.At;
@@ -103,9 +117,9 @@ Axis FitLines(const std::vector<double>& s, const std::function<double(int32_t)>
     return best;
 }
 
-// Cells without gaps whose borders fall where no column holds anything, the
-// cells between the first and the last holding something all holding
-// something, placed alike in their cells. The most such cells win, then cells
+// Cells without gaps whose borders fall where no column holds anything, at
+// least two of them holding something, placed alike in their cells. The most
+// such cells win (less half of one for each empty cell between them), then cells
 // from the area's corner, then the widest empty space on either side of the
 // borders, then the least area left over, then the larger cell.
 Axis FitGutters(const std::vector<uint32_t>& counts, int32_t across) {
@@ -154,10 +168,13 @@ Axis FitGutters(const std::vector<uint32_t>& counts, int32_t across) {
                 lowStart = std::min(lowStart, a - c0), highStart = std::max(highStart, a - c0);
                 lowEnd = std::min(lowEnd, c1 - z), highEnd = std::max(highEnd, c1 - z);
             }
-            if (holding < 2 || lastHolding - firstHolding + 1 != holding) continue;
+            if (holding < 2) continue;
             if (std::min(highStart - lowStart, highEnd - lowEnd) > std::max(2, period / 4)) continue;
             const auto leftOver = static_cast<int32_t>(n - phase - fit * period);
-            const std::tuple key{holding, phase == 0, margin, -leftOver, period, -phase};
+            // An empty cell between others costs half a cell, so half the period (every
+            // other cell empty) loses to the period, and a column of unused cells does not.
+            const int64_t empty = lastHolding - firstHolding + 1 - holding;
+            const std::tuple key{2 * holding - empty, phase == 0, margin, -leftOver, period, -phase};
             if (key > bestKey) {
                 bestKey = key;
                 best = {period, phase, 0, holding};
@@ -328,8 +345,8 @@ GridFound DetectGrid(const SheetPixels& sheet, int32_t maskColor, SpriteRect are
     const auto row = [&](int32_t y) {
         return OneColourShare(w, [&](int32_t i) { return pixels.At(i, y); }, maskColor);
     };
-    Axis across = FitLines(Shares(p.ColumnRuns, h - 1), column);
-    Axis down = FitLines(Shares(p.RowRuns, w - 1), row);
+    Axis across = FitLines(Shares(p.ColumnRuns, h - 1), p.ColumnUsed, column);
+    Axis down = FitLines(Shares(p.RowRuns, w - 1), p.RowUsed, row);
     if (!across.Cells && !down.Cells) {
         across = FitGutters(p.ColumnUsed, h);
         down = FitGutters(p.RowUsed, w);

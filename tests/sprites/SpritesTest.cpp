@@ -453,3 +453,20 @@ TEST(SpritesFrames, AddDirectionsOneARowFillingAPlaceholderFirst) {
         EXPECT_TRUE(!error.empty() && a.Directions.size() == before.Directions.size()) << error;
     }
 }
+// Sheets of every make: 2 to 8 columns and 2 to 5 rows of cells from 8 to 47
+// pixels, lines 1 to 4 wide, margins, borders, figures with or without a
+// stroke of the line colour down their middles, every fourth cell empty.
+TEST(SpritesDetectGrid, FindsTheGridOfManyDrawnSheets) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 150; ++round) {
+        const int cols = 2 + rng() % 7, rows = 2 + rng() % 4, cw = 8 + rng() % 40, ch = 8 + rng() % 40;
+        const int line = 1 + rng() % 4, mx = rng() % 2 ? 0 : rng() % 9, my = rng() % 2 ? 0 : rng() % 9;
+        const bool border = rng() % 2, stroke = rng() % 2;
+        const unsigned seed = rng();
+        const int b = border ? line : 0;
+        const std::string want = std::to_string(cw) + "x" + std::to_string(ch) + "+" + std::to_string(mx + b) + "+" +
+                                 std::to_string(my + b) + "," + std::to_string(line) + "x" + std::to_string(line);
+        EXPECT_EQ(Detected(GridArt(cols, rows, cw, ch, line, mx, my, border, Figures(cw, ch, seed, 4, stroke))), want)
+            << cols << " x " << rows << (border ? " border" : "") << (stroke ? " stroke" : "");
+    }
+}
