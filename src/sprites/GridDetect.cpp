@@ -45,11 +45,11 @@ double Peak(const std::vector<double>& s, int32_t a, int32_t w, double least) {
 }
 
 // The period, phase and width of lines that best explain the profile. Each
-// line the period expects counts by how far its strength passes three
-// quarters of the strongest line's (1 for one as strong), a missing one or
-// one far weaker as half against; the greatest sum wins, then the smaller
-// period. So strokes inside sprites that happen to line up from cell to cell,
-// weaker than lines running the whole length, do not halve the period.
+// line the period expects counts by how near its strength comes to the
+// strongest line's: 1 for one as strong, 0 at nine tenths of it, and half
+// against for one weaker still or missing; the greatest sum wins, then the
+// smaller period. So strokes inside sprites that happen to line up from cell
+// to cell, weaker than lines running the whole length, do not halve the period.
 // oneColour(x) is the share of column x's pixels in its most common colour
 // other than the mask colour: a line must run mostly in one colour, where a
 // column through flat-shaded figures continues in many. Where the period
