@@ -115,8 +115,10 @@ struct GridFound {
 // and standing out from their neighbours, recurring at one period; a line
 // still counts where a wide cell or an unused area interrupts it. The gap is
 // the lines' width. Where there are no lines, gutters of mask colour between
-// sprites at one period give cells without gaps. An axis with neither is one
-// cell across the whole area; refuses (Error set) when both are. Reads the
+// sprites at one period give cells without gaps (gutters of one narrow width
+// between opaque cells are lines drawn in the mask colour, and the gap). An
+// axis with neither is one cell across the whole area; refuses (Error set)
+// when both are. Reads the
 // area once, reporting by rows, and keeps a few counters per column and row.
 GridFound DetectGrid(const SheetPixels& sheet, int32_t maskColor, SpriteRect area, const Progress& progress = {});
 
