@@ -466,6 +466,34 @@ void Encode(std::vector<uint8_t>& Buffer) {
     Buffer.insert(Buffer.begin(), kStoredTag, kStoredTag + 4);
 }
 
+size_t EncodedSize(const std::array<uint64_t, 256>& Counts) {
+    uint64_t n = 0;
+    int64_t weights[256];
+    uint8_t checksum = 0;
+    for (int v = 0; v < 256; ++v) {
+        n += Counts[v];
+        weights[v] = static_cast<int64_t>(Counts[v]);
+        if (Counts[v] & 1) checksum ^= static_cast<uint8_t>(v);
+    }
+    // The same choices as EncodeCoded, without the packing.
+    const auto stored = static_cast<size_t>(n) + 4;
+    if (n == 0 || (checksum == kStoredTag[0] && (n & 0xFFFFFF) == 0x0D3045u)) return stored;
+    HuffNode nodes[kMaxNodes];
+    const int root = BuildTree(weights, nodes);
+    if (root <= 0) return stored;
+    BitCode codes[256];
+    uint64_t path[4] = {0, 0, 0, 0};
+    AssignCodes(nodes, root, 0, path, codes);
+    uint64_t coded = 0, tableBits = 0, dataBits = 0;
+    for (int v = 0; v < 256; ++v) {
+        if (codes[v].Length == 0) continue;
+        ++coded;
+        tableBits += codes[v].Length;
+        dataBits += Counts[v] * codes[v].Length;
+    }
+    return static_cast<size_t>(kHeaderSize + 2 * coded + (tableBits + 7) / 8 + (dataBits + 7) / 8);
+}
+
 void Decode(std::vector<uint8_t>& Buffer) {
     const size_t size = Buffer.size();
     const uint8_t* data = Buffer.data();

@@ -3,6 +3,7 @@
 // table, the input length and an XOR checksum; input with fewer than two distinct
 // byte values is wrapped in the stored form ("HE0\r" + the bytes).
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -30,6 +31,11 @@ inline constexpr const char* MalformedMessage = "The data is corrupted (malforme
 // input of more than 2^31 - 1 bytes (the length field is 32-bit signed) throws
 // std::length_error and leaves Buffer unchanged.
 void Encode(std::vector<uint8_t>& Buffer);
+
+// The length Encode gives a buffer whose byte values occur Counts times each
+// (Counts[v] for value v), worked out from the counts alone: what a stream would
+// cost coded without making or coding it. Counts must sum to less than 2^31.
+size_t EncodedSize(const std::array<uint64_t, 256>& Counts);
 
 // Replaces an encoded stream with the bytes that were encoded. Throws HuffmanError
 // on a checksum mismatch or a malformed stream; Buffer is then unchanged.

@@ -93,12 +93,25 @@ TEST(Huffman, WorkedExamplesAndTieBreaks) {
 
 TEST(Huffman, RoundTripsGeneratedInputs) {
     std::mt19937 rng(7);
+    // EncodedSize foretells every length from the counts alone.
+    auto sizeOf = [](const Bytes& in) {
+        std::array<uint64_t, 256> counts{};
+        for (uint8_t b : in) ++counts[b];
+        return Huffman::EncodedSize(counts);
+    };
     for (size_t n = 0; n < 3000; n += (n < 40 ? 1 : 197)) {
         for (auto [distinct, skew] : {std::pair{256, 0.0}, {2, 0.0}, {256, 0.3}, {20, 0.05}, {256, 0.9}}) {
             const Bytes in = Random(rng, n, distinct, skew);
-            ASSERT_EQ(Decoded(Encoded(in)), in) << n << " " << skew;
+            const Bytes enc = Encoded(in);
+            ASSERT_EQ(Decoded(enc), in) << n << " " << skew;
+            ASSERT_EQ(sizeOf(in), enc.size()) << n << " " << skew;
         }
     }
+    // The stored form for one value, and for a coded stream that would look stored.
+    EXPECT_EQ(sizeOf(Bytes(9, 7)), 13u);
+    Bytes tagged(0x0D3045, 0);
+    tagged[0] = 0x48;
+    EXPECT_EQ(sizeOf(tagged), tagged.size() + 4);
     // Large enough for the table decoder, with codes from 1 bit to past its table width.
     for (double p : {0.0, 0.02, 0.25, 0.95}) {
         const Bytes in = Random(rng, 300000, 256, p);
