@@ -11,6 +11,7 @@
 
 #include "base/FileIO.h"
 #include "cli/Atlas.h"
+#include "cli/CheckCommand.h"
 #include "cli/CliSupport.h"
 #include "cli/NewCommand.h"
 #include "cli/RebindCommand.h"
@@ -124,6 +125,20 @@ const char* const UsageText =
     "                           when it lies beside PROJECT.sip, else the sheet's\n"
     "                           full path\n"
     "\n"
+    "check PROJECT.sip [--jitter N] [--json]:\n"
+    "  Lists what is wrong with the frames of PROJECT.sip, one line each: frames\n"
+    "  reaching outside the sheet, frames never marked (size 0) in a direction with\n"
+    "  marked ones, frames holding no sprite pixel, frames whose sprite stands more\n"
+    "  than N pixels away from where the direction's other frames put theirs\n"
+    "  against the hot spot (bottom edge and middle, against the median;\n"
+    "  directions of three sprites or more), and runs of consecutive frames with\n"
+    "  the same pixels. Then, for each depth mode, the size of the .sif it would\n"
+    "  write with both sections coded and whether the sheet comes back unchanged\n"
+    "  (else how many pixels change and by how much at most).\n"
+    "\n"
+    "  --jitter N               pixels a sprite may stray; default 2\n"
+    "  --json                   the same as one JSON document\n"
+    "\n"
     "Every command:\n"
     "  --quiet                  show no progress; without it, export and import show\n"
     "                           how far they have come on one line of stderr, but\n"
@@ -132,7 +147,8 @@ const char* const UsageText =
     "Exit status:\n"
     "  0 success; 1 an input or output was refused (one line on stderr saying why);\n"
     "  2 the command line is wrong; 3 rebind wrote the project but left some\n"
-    "  frames where they were, found nowhere on the new sheet.\n";
+    "  frames where they were, found nowhere on the new sheet, or check found\n"
+    "  problems.\n";
 
 // Collects every message the core raises; the tool prints them once, on one line.
 class MessageCollector {
@@ -448,7 +464,8 @@ int RunCli(const std::vector<std::string>& given) {
     }
 
     if (command != "export" && command != "import" && command != "info" && command != "new" &&
-        command != "atlas" && command != "rebind")
+        command != "atlas" && command != "rebind" &&
+        command != "check")
         return Usage("unknown command \"" + command + "\"");
     MessageCollector messages;
     int status = ExitRefused;
@@ -458,6 +475,7 @@ int RunCli(const std::vector<std::string>& given) {
         else if (command == "new") status = RunNew(args);
         else if (command == "atlas") status = RunAtlas(args);
         else if (command == "rebind") status = RunRebind(args);
+        else if (command == "check") status = RunCheck(args);
         else status = Info(args);
     } catch (const std::exception& e) {
         // Only memory running out gets here; say so instead of dying.
