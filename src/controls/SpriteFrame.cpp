@@ -69,6 +69,18 @@ std::optional<int16_t> DelayFromText(const QString& text) {
     return static_cast<int16_t>(rounded);
 }
 
+// The jitter mark: an orange dot with a dark rim, 8 x 8.
+QPixmap JitterPixmap() {
+    QImage img(8, 8, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const int dx = 2 * x - 7, dy = 2 * y - 7, d = dx * dx + dy * dy;
+            if (d <= 40) img.setPixel(x, y, d <= 20 ? 0xFFFF8C00u : 0xFF603000u);
+        }
+    return QPixmap::fromImage(img);
+}
+
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry, bool rightAligned) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
@@ -124,9 +136,16 @@ SpriteFrame::SpriteFrame(QWidget* parent) : QWidget(parent) {
     // The editor covers the delay label when shown.
     Text1->move(lblDelay->x(), lblDelay->y());
 
+    // In the corner right of the delay and below the picture, where no other child lies.
+    lblJitter = new QLabel(this);
+    lblJitter->setObjectName("lblJitter");
+    lblJitter->setGeometry(81, 150, 8, 8);
+    lblJitter->setPixmap(JitterPixmap());
+    lblJitter->hide();
+
     for (QWidget* w : std::initializer_list<QWidget*>{Picture2, lblMyNum, Image1, Picture1, Label6[0], lblLoc,
                                                        Label6[1], lblSize, Label6[2], lblHS, Label6[3], lblDelay,
-                                                       Text1})
+                                                       Text1, lblJitter})
         w->installEventFilter(this);
 
     delay_ = 1;
@@ -182,6 +201,13 @@ void SpriteFrame::SetHighlight(int16_t Flag) {
 int16_t SpriteFrame::Highlight() const { return highlight_; }
 int16_t SpriteFrame::Delay() const { return delay_; }
 
+void SpriteFrame::SetJitterMark(const QString& Text) {
+    lblJitter->setToolTip(Text);
+    lblJitter->setVisible(!Text.isEmpty());
+}
+
+QString SpriteFrame::JitterMark() const { return lblJitter->isHidden() ? QString() : lblJitter->toolTip(); }
+
 QString SpriteFrame::NumText() const { return lblMyNum->text(); }
 QString SpriteFrame::LocText() const { return lblLoc->text(); }
 QString SpriteFrame::SizeText() const { return lblSize->text(); }
@@ -232,7 +258,8 @@ bool SpriteFrame::RaiseClickOnRelease(QEvent* event) {
     QWidget* under = childAt(mapFromGlobal(e->globalPosition().toPoint()));
     if (!under || under == lblDelay || under == Text1 || under == Image1) return true;
     if (under != Picture2 && under != Picture1 && under != lblMyNum && under != lblLoc && under != lblSize &&
-        under != lblHS && under != Label6[0] && under != Label6[1] && under != Label6[2] && under != Label6[3])
+        under != lblHS && under != Label6[0] && under != Label6[1] && under != Label6[2] && under != Label6[3] &&
+        under != lblJitter)
         return true;
     emit Click(static_cast<int16_t>(ShiftCode(e->modifiers())));
     return true;
@@ -289,7 +316,8 @@ bool SpriteFrame::eventFilter(QObject* watched, QEvent* event) {
         return !alive; // the handler may have removed the control
     }
     if (watched == Picture2 || watched == lblMyNum || watched == lblLoc || watched == lblSize || watched == lblHS ||
-        watched == Label6[0] || watched == Label6[1] || watched == Label6[2] || watched == Label6[3]) {
+        watched == Label6[0] || watched == Label6[1] || watched == Label6[2] || watched == Label6[3] ||
+        watched == lblJitter) {
         if (release) return RaiseClickOnRelease(event);
         return true; // presses stay inside the control
     }

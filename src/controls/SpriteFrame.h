@@ -28,6 +28,11 @@ public:
     void SetHighlight(int16_t Flag);
     int16_t Highlight() const;
     int16_t Delay() const;
+    // A small mark in the bottom-right corner, over nothing else the thumbnail
+    // shows, telling that the frame's sprite jitters; Text is its tooltip, and
+    // an empty Text takes the mark away.
+    void SetJitterMark(const QString& Text);
+    QString JitterMark() const; // the mark's tooltip, "" when there is none
 
     // What the user sees, for tests and for the container.
     QString NumText() const;
@@ -68,4 +73,5 @@ private:
     QLabel* lblHS = nullptr;
     QLabel* lblDelay = nullptr;
     QLineEdit* Text1 = nullptr;   // delay editor
+    QLabel* lblJitter = nullptr;  // the jitter mark, hidden when none
 };

@@ -98,3 +98,49 @@ TEST(SpriteFrame, ClicksTheDelayEditorAndTheDeleteQuestion) {
     QTest::mouseClick(child("Image1"), Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
     EXPECT_EQ(deletes.count(), 1);
 }
+
+TEST(SpriteFrame, TheJitterMarkAddsItsCornerAndTooltipAndChangesNothingElse) {
+    QWidget top;
+    auto* sf = new SpriteFrame(&top);
+    QSignalSpy clicks{sf, &SpriteFrame::Click};
+    top.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
+    sf->SetID(4);
+    sf->SetInfo(10, 20, 16, 32, 5);
+    sf->SetHS(3, 30);
+    for (int i = 0; i < 72; ++i) sf->hDC().Row(i)[i] = ColorToPixel(0x00FF00);
+    sf->RefreshThumb();
+    const QImage plain = sf->grab().toImage();
+    auto* mark = sf->findChild<QWidget*>("lblJitter");
+    ASSERT_NE(mark, nullptr);
+    EXPECT_TRUE(sf->JitterMark().isEmpty() && mark->isHidden());
+
+    sf->SetJitterMark("Hot spot jitter: 3 pixels low of the others");
+    EXPECT_EQ(sf->JitterMark(), "Hot spot jitter: 3 pixels low of the others");
+    EXPECT_EQ(mark->toolTip(), sf->JitterMark());
+    EXPECT_TRUE(mark->isVisible());
+    // It lies over no other child, and every pixel outside it is as before.
+    for (QWidget* other : sf->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (other != mark && other->objectName() != "Picture2")
+            EXPECT_FALSE(other->geometry().intersects(mark->geometry())) << other->objectName().toStdString();
+    }
+    EXPECT_TRUE(sf->rect().contains(mark->geometry()));
+    const QImage marked = sf->grab().toImage();
+    int changed = 0;
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x)
+            if (plain.pixel(x, y) != marked.pixel(x, y)) {
+                ++changed;
+                EXPECT_TRUE(mark->geometry().contains(x * plain.width() / sf->width(), y * plain.height() / sf->height()));
+            }
+    EXPECT_GT(changed, 20);
+    EXPECT_EQ(Texts(*sf), "Frame 4 (10,20) 32x16 (3,30) 5");
+    // A click on the mark is a click on the thumbnail.
+    QTest::mouseClick(mark, Qt::LeftButton, Qt::ShiftModifier, QPoint(4, 4));
+    ASSERT_EQ(clicks.size(), 1);
+    EXPECT_EQ(clicks[0][0].toInt(), 1);
+    // Taken away, the thumbnail looks as it did.
+    sf->SetJitterMark("");
+    EXPECT_TRUE(sf->JitterMark().isEmpty() && mark->isHidden());
+    EXPECT_EQ(sf->grab().toImage(), plain);
+}
