@@ -121,8 +121,9 @@ TEST(SpriteFrame, TheJitterMarkAddsItsCornerAndTooltipAndChangesNothingElse) {
     EXPECT_TRUE(mark->isVisible());
     // It lies over no other child, and every pixel outside it is as before.
     for (QWidget* other : sf->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (other != mark && other->objectName() != "Picture2")
+        if (other != mark && other->objectName() != "Picture2") {
             EXPECT_FALSE(other->geometry().intersects(mark->geometry())) << other->objectName().toStdString();
+        }
     }
     EXPECT_TRUE(sf->rect().contains(mark->geometry()));
     const QImage marked = sf->grab().toImage();
