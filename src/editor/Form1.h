@@ -15,8 +15,9 @@
 // Form1_Clipboard.cpp (cut, copy and paste of frames), Form1_Sif.cpp (SIF
 // export and import), Form1_Frames.cpp (the Frames menu), Form1_Layout.cpp
 // (the window's geometry and its remembered size), Form1_ViewNav.cpp
-// (wheel zoom, wheel scrolling and middle-button panning) and Form1_Onion.cpp
-// (the View menu's onion skin on the zoom view).
+// (wheel zoom, wheel scrolling and middle-button panning), Form1_Onion.cpp
+// (the View menu's onion skin on the zoom view) and Form1_Jitter.cpp (the
+// thumbnails' jitter marks).
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
@@ -31,6 +32,7 @@
 #include "editor/OnionSkin.h"
 #include "history/UndoHistory.h"
 #include "project/SpriteProject.h"
+#include "sprites/Jitter.h"
 
 class QAction;
 class QCheckBox;
@@ -327,6 +329,21 @@ public:
     // action's first one, or adds and picks "Action 0" / "Dir 0" as "+" would.
     bool ChooseFramesTarget();
     bool FramesStepOpen = false; // the Frames window's command began an edit step that its end closes
+
+    // ---- Jitter marks on the thumbnails (Form1_Jitter.cpp) ----
+    // A thumbnail whose frame's sprite stands more than JitterLimit pixels off
+    // the direction's other frames (against the hot spot) carries a mark with
+    // a tooltip saying how far and which way.
+    int32_t JitterLimit = DefaultJitterLimit;
+    JitterTracker Jitter;
+    std::vector<int32_t> JitterOfFrame; // per frame of the current direction: index into Jitter.Flags(), or -1
+    // Measures the current direction again (only changed rectangles are
+    // scanned; sheetChanged scans all) and updates the marks of the widgets
+    // holding thumbnails. Run after every change to frames, the sheet or the mask.
+    void RefreshJitterMarks(bool sheetChanged = false);
+    // The mark's text for thumbnail i, "" for none.
+    QString JitterText(int i) const;
+    void ShowJitterMark(SpriteFrame* w, int i) const;
 
     // ---- Undo history and unsaved changes (Form1_History.cpp) ----
     // Every command that changes the project runs inside one EditStep: the

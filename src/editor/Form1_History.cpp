@@ -52,6 +52,7 @@ void Form1::EndEdit(const char* name) {
     if (OpenEdit) {
         CommitSnapshot(*OpenEdit, name);
         OpenEdit.reset();
+        RefreshJitterMarks();
         // Marking goes on: what it changes from here on is a step of its own.
         if (Marking) StartMarkingStep();
     }

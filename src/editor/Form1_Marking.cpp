@@ -51,6 +51,7 @@ void Form1::Picture1_MouseDown(int Button, int /*Shift*/, double X, double Y) {
     f->Height = 0;
     AnchorX = Wrap(px);
     AnchorY = Wrap(py);
+    RefreshJitterMarks();
 }
 
 void Form1::Picture1_MouseMove(int /*Button*/, int /*Shift*/, double X, double Y) {
@@ -90,6 +91,7 @@ void Form1::Picture1_MouseMove(int /*Button*/, int /*Shift*/, double X, double Y
             w->SetInfo(f->X, f->Y, f->Width, f->Height, f->Delay);
             DrawThumbPicture(w, *f);
         }
+        RefreshJitterMarks();
     }
     DrawCrosshair();
 }

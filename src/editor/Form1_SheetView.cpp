@@ -60,6 +60,7 @@ void Form1::SetupSheetView() {
 
     Picture2_MouseDown(0, 0, 0, 0);
     Picture2_MouseUp(0, 0, 0, 0);
+    RefreshJitterMarks(true); // other pixels or another mask colour: other sprite boxes
 }
 
 void Form1::ApplyZoomFactor() {

@@ -78,6 +78,7 @@ void Form1::ShowThumbIn(ThumbSlot& slot, int i) {
     }
     if (look != ThumbLook::Cleared) w->SetID(static_cast<int16_t>(i));
     w->SetHighlight(ThumbHighlight[i]);
+    ShowJitterMark(w, i);
 }
 
 SpriteFrame* Form1::ThumbWidget(int i) const {
@@ -121,6 +122,7 @@ void Form1::RebuildStrip(bool fromTimer) {
         slot.Shown = -1;
     }
     lblNewFrame->hide();
+    RefreshJitterMarks(); // the direction shown from here on
 
     // Without a current direction the strip stays empty; the current frame,
     // the range anchor and the scroll bar keep their values.
