@@ -21,4 +21,8 @@ struct ModeSurvey {
 // Modes 1, 2, 4 and 5 in that order, for the tree and the sheet as they are.
 // The sizes are those BuildSifBytes gives with both compressions on. A sheet
 // without pixels gives the sizes of an empty stream and no changed pixels.
-std::array<ModeSurvey, 4> SurveyModes(const std::vector<ActionData>& Actions, const cBitMap& Sheet);
+// A large sheet is read by two threads, the second starting at pixel SplitAt
+// (in stream order, rounded down to a multiple of 8); 0 chooses the middle.
+// Whatever the split, the answer is the same.
+std::array<ModeSurvey, 4> SurveyModes(const std::vector<ActionData>& Actions, const cBitMap& Sheet,
+                                      uint64_t SplitAt = 0);

@@ -46,10 +46,18 @@ std::string Text(const ModeSurvey& s) {
            std::to_string(s.ChangedPixels) + " changed by up to " + std::to_string(s.MaxChannelError);
 }
 
+// The survey, read whole and split at every tenth pixel and more, against the long way.
 void ExpectSurvey(const std::vector<ActionData>& actions, const cBitMap& sheet, const std::string& what) {
-    const std::array<ModeSurvey, 4> got = SurveyModes(actions, sheet);
     const uint8_t modes[4] = {1, 2, 4, 5};
-    for (int m = 0; m < 4; ++m) EXPECT_EQ(Text(got[m]), Text(TheLongWay(actions, sheet, modes[m]))) << what;
+    std::string want;
+    for (int m = 0; m < 4; ++m) want += Text(TheLongWay(actions, sheet, modes[m])) + "\n";
+    const uint64_t pixels = static_cast<uint64_t>(sheet.Width()) * std::max(sheet.Height(), 0);
+    for (uint64_t split = 0; split <= pixels + 8; split += std::max<uint64_t>(8, pixels / 80 * 8 + 8)) {
+        const std::array<ModeSurvey, 4> got = SurveyModes(actions, sheet, split);
+        std::string text;
+        for (const ModeSurvey& s : got) text += Text(s) + "\n";
+        EXPECT_EQ(text, want) << what << ", split at " << split;
+    }
 }
 
 } // namespace
@@ -77,6 +85,23 @@ TEST(ModeSurvey, SizesAndLossesAgreeWithTheFilesAndStreamsThemselves) {
         Fill(sheet, pic);
         ExpectSurvey(actions, sheet, std::to_string(w) + "x" + std::to_string(h));
     }
+    // A large sheet, split where its own threads split it: long runs across the
+    // middle (one of 300,000 pixels), and a second half of one colour alone.
+    TestPicture big = MakePicture(1024, 1024, 0x00FF00FF);
+    for (int i = 0; i < 200000; ++i) big.Colors[rng() % big.Colors.size()] = int32_t(rng() % 4 * 0x3F3F3F);
+    std::fill(big.Colors.begin() + 300000, big.Colors.begin() + 600000, 0x00102030);
+    std::fill(big.Colors.begin() + 800000, big.Colors.end(), 0x00102030);
+    cBitMap large;
+    Fill(large, big);
+    const uint8_t modes[4] = {1, 2, 4, 5};
+    std::string want;
+    for (int m = 0; m < 4; ++m) want += Text(TheLongWay(actions, large, modes[m])) + "\n";
+    for (uint64_t split : {uint64_t{0}, uint64_t{524288}, uint64_t{800000}, uint64_t{800008}, uint64_t{1000000}}) {
+        std::string text;
+        for (const ModeSurvey& s : SurveyModes(actions, large, split)) text += Text(s) + "\n";
+        EXPECT_EQ(text, want) << "split at " << split;
+    }
+
     // The tree counts too: a bigger one makes every file bigger by the same bytes.
     TestPicture pic = MakePicture(40, 40, 0x00FFFFFF);
     cBitMap sheet;
