@@ -136,16 +136,9 @@ SpriteFrame::SpriteFrame(QWidget* parent) : QWidget(parent) {
     // The editor covers the delay label when shown.
     Text1->move(lblDelay->x(), lblDelay->y());
 
-    // In the corner right of the delay and below the picture, where no other child lies.
-    lblJitter = new QLabel(this);
-    lblJitter->setObjectName("lblJitter");
-    lblJitter->setGeometry(81, 150, 8, 8);
-    lblJitter->setPixmap(JitterPixmap());
-    lblJitter->hide();
-
     for (QWidget* w : std::initializer_list<QWidget*>{Picture2, lblMyNum, Image1, Picture1, Label6[0], lblLoc,
                                                        Label6[1], lblSize, Label6[2], lblHS, Label6[3], lblDelay,
-                                                       Text1, lblJitter})
+                                                       Text1})
         w->installEventFilter(this);
 
     delay_ = 1;
@@ -202,11 +195,28 @@ int16_t SpriteFrame::Highlight() const { return highlight_; }
 int16_t SpriteFrame::Delay() const { return delay_; }
 
 void SpriteFrame::SetJitterMark(const QString& Text) {
+    if (Text.isEmpty()) {
+        if (lblJitter) lblJitter->hide();
+        return;
+    }
+    if (!lblJitter) {
+        // Made on first use: most thumbnails never carry one, and a strip
+        // makes and lays out many of them.
+        static const QPixmap mark = JitterPixmap();
+        lblJitter = new QLabel(this);
+        lblJitter->setObjectName("lblJitter");
+        // In the corner right of the delay and below the picture, where no other child lies.
+        lblJitter->setGeometry(81, 150, 8, 8);
+        lblJitter->setPixmap(mark);
+        lblJitter->installEventFilter(this);
+    }
     lblJitter->setToolTip(Text);
-    lblJitter->setVisible(!Text.isEmpty());
+    lblJitter->show();
 }
 
-QString SpriteFrame::JitterMark() const { return lblJitter->isHidden() ? QString() : lblJitter->toolTip(); }
+QString SpriteFrame::JitterMark() const {
+    return lblJitter && !lblJitter->isHidden() ? lblJitter->toolTip() : QString();
+}
 
 QString SpriteFrame::NumText() const { return lblMyNum->text(); }
 QString SpriteFrame::LocText() const { return lblLoc->text(); }
@@ -259,7 +269,7 @@ bool SpriteFrame::RaiseClickOnRelease(QEvent* event) {
     if (!under || under == lblDelay || under == Text1 || under == Image1) return true;
     if (under != Picture2 && under != Picture1 && under != lblMyNum && under != lblLoc && under != lblSize &&
         under != lblHS && under != Label6[0] && under != Label6[1] && under != Label6[2] && under != Label6[3] &&
-        under != lblJitter)
+        (!lblJitter || under != lblJitter))
         return true;
     emit Click(static_cast<int16_t>(ShiftCode(e->modifiers())));
     return true;
@@ -317,7 +327,7 @@ bool SpriteFrame::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == Picture2 || watched == lblMyNum || watched == lblLoc || watched == lblSize || watched == lblHS ||
         watched == Label6[0] || watched == Label6[1] || watched == Label6[2] || watched == Label6[3] ||
-        watched == lblJitter) {
+        (lblJitter && watched == lblJitter)) {
         if (release) return RaiseClickOnRelease(event);
         return true; // presses stay inside the control
     }

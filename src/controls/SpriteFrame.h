@@ -73,5 +73,5 @@ private:
     QLabel* lblHS = nullptr;
     QLabel* lblDelay = nullptr;
     QLineEdit* Text1 = nullptr;   // delay editor
-    QLabel* lblJitter = nullptr;  // the jitter mark, hidden when none
+    QLabel* lblJitter = nullptr;  // the jitter mark, made when first shown
 };
