@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "bitmap/RowScan.h"
 #include "sif/Huffman.h"
@@ -68,8 +69,12 @@ struct Runs {
             out(Value, Count, 1);
         }
         Value = value;
+        if (total <= 127) { // the usual case: no record filled
+            Count = static_cast<uint32_t>(total);
+            return;
+        }
         const uint64_t full = (total - 1) / 127;
-        if (full > 0) out(Value, 127, full);
+        out(Value, 127, full);
         Count = static_cast<uint32_t>(total - full * 127);
     }
     // Joins the next stretch on: its leading run continues this one's open
@@ -135,10 +140,13 @@ struct Stretch {
         auto colour = [this](uint32_t v, uint64_t count, uint64_t times) { T.Colour(v, count, times); };
         const auto width = static_cast<uint64_t>(sheet.Width());
         const size_t stride = static_cast<size_t>(sheet.Stride());
-        // The errors of the last colour seen: neighbouring runs often share it.
-        uint32_t known = 0xFFFFFFFF;
-        int err[3] = {0, 0, 0};
-        int level = 0;
+        // The grey level and errors of the last two colours seen: runs mostly
+        // alternate between the background and a colour of the sprite.
+        struct Known {
+            uint32_t Colour = 0xFFFFFFFF; // no pixel's: the top byte is never set
+            int Level = 0;
+            int Err[3] = {0, 0, 0};
+        } known[2];
         for (uint64_t y = first / width; y * width < end; ++y) {
             const uint8_t* row = sheet.Pixels().data() + y * stride;
             const size_t from = 3 * static_cast<size_t>(std::max(first, y * width) - y * width);
@@ -148,15 +156,21 @@ struct Stretch {
                 const size_t stop = RowScan::NextRun(row, i, to, c);
                 const uint64_t length = (stop - i) / 3;
                 i = stop;
-                if (c != known) {
-                    known = c;
-                    const int b = c & 0xFF, g = (c >> 8) & 0xFF, r = (c >> 16) & 0xFF;
-                    level = (r + g + b) / 3;
-                    const int v = level >= 128 ? 255 : 0;
-                    err[0] = MaxDiff(r, g, b, v, v, v);
-                    err[1] = MaxDiff(r, g, b, level, level, level);
-                    err[2] = MaxDiff(r, g, b, Round16(r, 0xF8), Round16(g, 0xFC), Round16(b, 0xF8));
+                if (c != known[0].Colour) {
+                    std::swap(known[0], known[1]);
+                    if (c != known[0].Colour) {
+                        Known& k = known[0];
+                        k.Colour = c;
+                        const int b = c & 0xFF, g = (c >> 8) & 0xFF, r = (c >> 16) & 0xFF;
+                        k.Level = (r + g + b) / 3;
+                        const int v = k.Level >= 128 ? 255 : 0;
+                        k.Err[0] = MaxDiff(r, g, b, v, v, v);
+                        k.Err[1] = MaxDiff(r, g, b, k.Level, k.Level, k.Level);
+                        k.Err[2] = MaxDiff(r, g, b, Round16(r, 0xF8), Round16(g, 0xFC), Round16(b, 0xF8));
+                    }
                 }
+                const int level = known[0].Level;
+                const int* err = known[0].Err;
                 GreyRuns.Add(static_cast<uint32_t>(level), length, grey);
                 ColourRuns.Add(c, length, colour);
                 BW.Add(level >= 128, length, T.Hist[0]);
