@@ -178,5 +178,5 @@ TEST_F(Check, ExitStatusesZeroThreeOneAndTwo) {
         ExpectFails(o, 2);
         EXPECT_TRUE(Has(o.Err, "--help")) << testing::PrintToString(args);
     }
-    EXPECT_TRUE(Has(Tool({"--help"}).Out, "celwright-cli check PROJECT.sip [--jitter N] [--json]"));
+    EXPECT_TRUE(Has(Tool({"--help"}).Out, "check PROJECT.sip [--jitter N] [--json]:"));
 }

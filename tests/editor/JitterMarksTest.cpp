@@ -1,5 +1,8 @@
 // Jitter marks on the strip's thumbnails: they follow a hot spot moved with the
 // mouse, undo and redo, delete, paste, marking and a reload of the sheet.
+#include <algorithm>
+#include <initializer_list>
+
 #include "EditorFixture.h"
 
 namespace {
@@ -8,11 +11,12 @@ constexpr int32_t Magenta = 0x00FF00FF;
 constexpr int Cell = 32, CellH = 40;
 
 // Six cells of a walk, each figure's feet on row 30 and middle on column 15 of
-// its cell; the figure of cell `low` stands 3 pixels lower.
-TestPicture WalkSheet(int low = -1) {
+// its cell; the figures of the cells in `low` stand 3 pixels lower. Cells i and
+// i + 3 hold the same figure.
+TestPicture WalkSheet(std::initializer_list<int> low = {}) {
     TestPicture pic = MakePicture(6 * Cell, CellH, Magenta);
     for (int i = 0; i < 6; ++i) {
-        const int cx = i * Cell + 15, foot = 30 + (i == low ? 3 : 0);
+        const int cx = i * Cell + 15, foot = 30 + (std::find(low.begin(), low.end(), i) != low.end() ? 3 : 0);
         for (int y = foot - 15; y <= foot - 5; ++y)
             for (int x = cx - 3; x <= cx + 3; ++x) pic.At(x, y) = 0x00402080;
         for (int y = foot - 4; y <= foot; ++y) pic.At(cx - 1 - i % 3, y) = pic.At(cx + 1 + i % 3, y) = 0x00101010;
@@ -99,12 +103,14 @@ TEST_F(JitterMarksTest, MarksFollowDeletePasteMarkingAndAReloadedSheet) {
     W().mnuUndo->trigger();
     EXPECT_EQ(Marked(), (std::vector<int>{0, 3}));
 
-    // The sheet file redrawn with cell 1's figure three pixels low: the frames
-    // of that cell (thumbnail 1) are marked once the sheet is reloaded.
-    WriteFileBytes(dir / "walk.bmp", MakeBmp24(WalkSheet(1)));
+    // The sheet file redrawn with the figures of cells 1 and 4 three pixels low.
+    // No copy of their old pixels is left for the frames to follow, so they stay
+    // and their thumbnails (1 and 4) are marked once the sheet is reloaded.
+    WriteFileBytes(dir / "walk.bmp", MakeBmp24(WalkSheet({1, 4})));
     ASSERT_TRUE(W().ReloadSheet());
-    EXPECT_EQ(Marked(), (std::vector<int>{0, 1, 3}));
+    EXPECT_EQ(Marked(), (std::vector<int>{0, 1, 3, 4}));
     EXPECT_EQ(Mark(1), Low3);
+    EXPECT_EQ(Mark(4), Low3);
     // A direction of fewer than three frames shows none, however far off.
     W().Command4_Click();
     W().lstDirection_Click(1);
