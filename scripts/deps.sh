@@ -2,8 +2,9 @@
 # Installs the Debian packages the build needs, only those that are missing.
 # Usage: scripts/deps.sh [gui] [test] [bench] [fuzz] [package]
 set -euo pipefail
-# The core reads and writes PNG sheets and JSON atlases in every build.
-want=(cmake ninja-build g++ pkg-config libspng-dev nlohmann-json3-dev)
+# The core reads and writes PNG sheets and JSON atlases, and checksums recovery
+# files, in every build.
+want=(cmake ninja-build g++ pkg-config libspng-dev nlohmann-json3-dev zlib1g-dev)
 # The manual pages (help2man), the AppStream check and the Debian package (CPack
 # runs file and dpkg-shlibdeps); the tests check the package too.
 package=(help2man appstream dpkg-dev file desktop-file-utils)

@@ -1,5 +1,6 @@
 #include "base/FileIO.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -60,11 +61,22 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::stri
     return ok;
 }
 
+namespace {
+std::atomic<WriteFault> Fault{WriteFault::None};
+} // namespace
+
+void SetWriteFault(WriteFault fault) { Fault = fault; }
+
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
 
 AtomicFile::~AtomicFile() { Discard(); }
 
 bool AtomicFile::Open(std::string& error) {
+    if (Fault == WriteFault::ReadOnly) {
+        errno = EACCES;
+        error = std::strerror(errno);
+        return false;
+    }
     std::string dir, file;
     SplitPath(target_, dir, file);
     std::string pattern = dir + "." + file + ".XXXXXX";
@@ -95,8 +107,11 @@ bool AtomicFile::Open(std::string& error) {
 
 bool AtomicFile::Write(const void* data, size_t n) {
     if (!file_ || failed_) return false;
-    if (n && std::fwrite(data, 1, n, file_) != n) failed_ = true;
-    return !failed_;
+    if (n && Fault == WriteFault::DiskFull) errno = ENOSPC;
+    else if (!n || std::fwrite(data, 1, n, file_) == n) return true;
+    failed_ = true;
+    errno_ = errno ? errno : EIO;
+    return false;
 }
 
 bool AtomicFile::Commit(std::string& error) {
@@ -104,11 +119,21 @@ bool AtomicFile::Commit(std::string& error) {
         error = "file not open";
         return false;
     }
+    // The first failure's reason is the one told; a later call may change errno.
+    int err = failed_ ? errno_ : 0;
     bool ok = !failed_ && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
-    if (std::fclose(file_) != 0) ok = false;
+    if (!ok && !err) err = errno;
+    if (ok && Fault == WriteFault::DiskFull) { // even a file of nothing has no room for its entry
+        ok = false;
+        err = ENOSPC;
+    }
+    if (std::fclose(file_) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
     file_ = nullptr;
     if (!ok) {
-        error = std::strerror(errno ? errno : EIO);
+        error = std::strerror(err ? err : EIO);
         ::unlink(temp_.c_str());
         temp_.clear();
         return false;

@@ -40,7 +40,14 @@ private:
     std::string temp_;
     std::FILE* file_ = nullptr;
     bool failed_ = false;
+    int errno_ = 0; // why a write failed
 };
+
+// For tests of what a save does when the disk refuses: every AtomicFile then
+// fails as on a full disk (writes give ENOSPC) or in a folder it may not write
+// to (opening gives EACCES), whoever the process runs as.
+enum class WriteFault { None, DiskFull, ReadOnly };
+void SetWriteFault(WriteFault fault);
 
 // One-shot form of AtomicFile.
 bool WriteFileAtomic(const std::string& path, const void* data, size_t n, std::string& error);

@@ -1,7 +1,9 @@
 #include "sif/SifFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <new>
@@ -120,11 +122,11 @@ bool WriteParts(const std::string& fileName, const std::vector<uint8_t>& head, c
     std::string error;
     if (!progress.Report(0)) return false;
     if (!file.Open(error)) return failed(error);
-    if (!file.Write(head.data(), head.size())) return failed("write error");
+    if (!file.Write(head.data(), head.size())) return failed(std::strerror(errno ? errno : EIO));
     constexpr size_t Slice = size_t{8} << 20;
     for (size_t at = 0; at < stream.size(); at += Slice) {
         if (at != 0 && !progress.Report(static_cast<double>(at) / static_cast<double>(stream.size()))) return false;
-        if (!file.Write(stream.data() + at, std::min(Slice, stream.size() - at))) return failed("write error");
+        if (!file.Write(stream.data() + at, std::min(Slice, stream.size() - at))) return failed(std::strerror(errno ? errno : EIO));
     }
     // The last report comes before the rename, so a stop there too leaves the target alone.
     if (!progress.Report(1)) return false;
