@@ -105,6 +105,7 @@ Form1::Form1(QWidget* parent)
 }
 
 Form1::~Form1() {
+    StopRecovery();
     // Unloading the window releases the sheet.
     Sheet = cBitMap();
 }
@@ -490,6 +491,7 @@ void Form1::closeEvent(QCloseEvent* event) {
     }
     Timer1->stop();
     StripRebuild->Cancel();
+    DiscardRecovery(); // a normal exit: nothing to recover
     Sheet = cBitMap();
     event->accept();
 }

@@ -20,17 +20,21 @@
 // thumbnails' jitter marks).
 #include <QMainWindow>
 #include <QPixmap>
+#include <QElapsedTimer>
+#include <QLockFile>
 #include <QPointer>
 #include <QPoint>
 #include <QRectF>
 #include <array>
 #include <optional>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "editor/OnionSkin.h"
 #include "history/UndoHistory.h"
+#include "project/Recovery.h"
 #include "project/SpriteProject.h"
 #include "sprites/Jitter.h"
 
@@ -423,6 +427,37 @@ public:
     // undo step "Follow Sheet Changes", and says in one message how many moved
     // and which were found nowhere. Nothing moved: no step and no message.
     void FollowSheetChanges(const std::vector<SheetPiece>& pieces);
+
+    // ---- Recovery of unsaved work (Form1_Recovery.cpp) ----
+    // Each instance keeps its unsaved project in a recovery file of its own in
+    // a folder of the user's data, guarded by a lock file. After an edit step
+    // (at most once a second) a copy of the project goes to a writer thread;
+    // saving, giving the changes up and a normal exit remove the file.
+    // Without StartRecovery (as in most tests) nothing is written.
+    static constexpr int RecoveryIntervalMs = 1000;
+    // Takes this instance's file in folder; false when the folder cannot be used.
+    bool StartRecovery(const std::string& folder);
+    // At start: the newest recovery file of an instance no longer running is
+    // offered ("Yes" opens it, marked as changed; "No" removes it); damaged
+    // ones are set aside with one message. True when a project was recovered.
+    bool OfferRecovery();
+    // Finishes what is queued (the newest state of unsaved work stays on disk)
+    // and gives the lock up. From the destructor.
+    void StopRecovery();
+    void NoteProjectChanged(); // after an edit step, an undo or redo, a marking move
+    void SyncRecovery();       // the timer: writes or removes the file as the project stands
+    void DiscardRecovery();    // the changes were saved or given up
+    std::shared_ptr<const RecoveryData> RecoverySnapshot() const;
+    // Puts a recovered project in the window, marked as changed.
+    void ShowRecovered(const RecoveryData& data);
+    std::string RecoveryFolder, RecoveryPath; // "" until started
+    std::unique_ptr<QLockFile> RecoveryLock;
+    std::unique_ptr<RecoveryWriter> Recovery;
+    QTimer* RecoveryTimer = nullptr;
+    QElapsedTimer RecoveryClock; // since the last write was handed over
+    uint64_t RecoveryChanges = 0, RecoveryHandled = 0;
+    int64_t RecoveryChangedMs = 0; // time of the last change, ms since 1970
+    std::string SheetSifPath;      // the SIF file an imported sheet came from
 
     // ---- Window geometry (Form1_Layout.cpp) ----
     static constexpr int DefaultClientWidth = 553;

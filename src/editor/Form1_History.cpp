@@ -35,6 +35,7 @@ void Form1::CommitSnapshot(const EditSnapshot& from, const std::string& name) {
     EditHistory.Push(std::move(step));
     UpdateEditMenu();
     UpdateCaption();
+    NoteProjectChanged();
 }
 
 void Form1::BeginEdit() {
@@ -84,7 +85,9 @@ void Form1::StepHistory(bool redo) {
     const int32_t mask = MaskColor;
     const std::optional<History::Selection> shown =
         redo ? EditHistory.Redo(Actions, MaskColor) : EditHistory.Undo(Actions, MaskColor);
-    if (shown) ShowRestoredState(*shown, mask != MaskColor);
+    if (!shown) return;
+    ShowRestoredState(*shown, mask != MaskColor);
+    NoteProjectChanged();
 }
 
 void Form1::ShowRestoredState(const History::Selection& shown, bool maskChanged) {
@@ -140,6 +143,7 @@ void Form1::ForgetHistory() {
     MarkingChanged = false;
     UpdateEditMenu();
     UpdateCaption();
+    DiscardRecovery();
 }
 
 void Form1::UpdateEditMenu() {
@@ -162,7 +166,7 @@ bool Form1::SaveChangesFirst() {
     if (!Modified()) return true;
     switch (MsgBox("Save changes to the project?", MsgButtons::YesNoCancel, MsgIcon::Exclamation, "Hold up!")) {
     case MsgAnswer::Yes: return SaveProject();
-    case MsgAnswer::No: return true;
+    case MsgAnswer::No: DiscardRecovery(); return true;
     default: return false;
     }
 }

@@ -76,6 +76,7 @@ void Form1::Picture1_MouseMove(int /*Button*/, int /*Shift*/, double X, double Y
             MarkingChanged = true;
             UpdateCaption();
         }
+        NoteProjectChanged();
     }
     // After the frame has changed: the onion skin follows its hot spot.
     DrawZoomView();

@@ -119,6 +119,7 @@ bool Form1::SaveProject() {
     if (!WriteProject(WorkDir + ProjectFile)) return false;
     EditHistory.MarkSaved();
     UpdateCaption();
+    DiscardRecovery();
     return true;
 }
 
@@ -151,7 +152,7 @@ bool Form1::SaveProjectAs() {
     EndMarkingStep();
     if (Marking) StartMarkingStep();
     const bool written = WriteProject(path);
-    if (written) EditHistory.MarkSaved();
+    if (written) EditHistory.MarkSaved(), DiscardRecovery();
     UpdateCaption(); // the name changed either way
     return written;
 }

@@ -79,5 +79,6 @@ void Form1::ImportSifFrom(const std::string& path) {
     lstAction->clearEditText();
     // A stream the bitmap refuses leaves the empty sheet of the reset.
     Sheet.FromRLE(img.Width, img.Height, img.Mode, MaskColor, img.Data);
+    SheetSifPath = path; // the sheet has no file of its own: a recovery reads it from here
     SetupSheetView();
 }

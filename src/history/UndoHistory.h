@@ -91,6 +91,8 @@ public:
 
     // The project as it is now is the one saved.
     void MarkSaved() { saved_ = static_cast<int64_t>(done_); }
+    // The project as it is now was never saved (a recovered one): no step leads back.
+    void MarkUnsaved() { saved_ = -1; }
     // True while the history stands where the project was last saved (or cleared).
     bool AtSavedPoint() const { return saved_ == static_cast<int64_t>(done_); }
     // Forgets every step; the project as it is now counts as saved.
