@@ -134,12 +134,20 @@ void Form1::SheetWatch_Timer() {
         WatchedSheet = path;
         SheetPending.reset();
         SheetFailed.reset();
+        SheetMissingSeen = 0;
     }
     if (path.empty() || !Sheet.Loaded()) return;
     // A question or chooser on screen comes first; the change waits for it.
     if (QApplication::activeModalWidget()) return;
     const FileStamp now = cBitMap::StampOf(path);
-    // A file missing for a moment may be between the two steps of a save.
+    // A file missing for a moment may be between the two steps of a save; one
+    // that stays away is said once: the window then holds the only copy.
+    if (now.Size < 0 && SheetMissingSeen <= SheetMissingLooks && ++SheetMissingSeen > SheetMissingLooks)
+        MsgBox("The sheet file is gone:\n\n" + path +
+                   "\n\nThe picture stays in the window as it was loaded, and the project can still be saved, "
+                   "but the sheet itself is no longer on disk.",
+               MsgButtons::OK, MsgIcon::Exclamation, "Whoops");
+    if (now.Size >= 0) SheetMissingSeen = 0;
     if (now.Size < 0 || now == Sheet.LoadedStamp() || now == SheetFailed) {
         SheetPending.reset();
         return;
@@ -180,8 +188,9 @@ bool Form1::ReloadSheet() {
         // Told once per version of the file: the next save tries again.
         SheetFailed = stamp;
         const Message why = said.empty() ? Message{path, MsgButtons::OK, MsgIcon::Critical, "Whoops"} : said[0];
-        MsgBox("The sheet file changed, but the new version cannot be used; the picture stays as it was.\n\n" +
-                   why.Text,
+        // Some of the loader's refusals do not name the file; this message always does.
+        const std::string named = why.Text.find(path) == std::string::npos ? path + "\n\n" + why.Text : why.Text;
+        MsgBox("The sheet file changed, but the new version cannot be used; the picture stays as it was.\n\n" + named,
                MsgButtons::OK, why.Icon, why.Title);
         return false;
     }

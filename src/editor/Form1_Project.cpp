@@ -131,6 +131,8 @@ bool Form1::SaveProjectAs() {
     if (path.empty()) return false;
     std::string dir, file;
     SplitChosenPath(path, dir, file);
+    // A save that fails leaves the project under its old names: nothing was written under the new ones.
+    const ProjectNames before = CurrentProjectNames();
 
     if (SheetFile.empty()) {
         // The sheet has no bitmap file yet (it came from a SIF file): it is saved
@@ -141,10 +143,11 @@ bool Form1::SaveProjectAs() {
             MsgBox("Do you want to over write the file:\n\n" + sheetPath, MsgButtons::YesNo, MsgIcon::Question,
                    "Hold up!") != MsgAnswer::Yes)
             return false;
+        // The sheet first: a project without its sheet beside it would not open.
+        if (Sheet.Loaded() && !Sheet.Save(sheetPath)) return false;
         WorkDir = dir;
         ProjectFile = file;
         SheetFile = sheetName;
-        Sheet.Save(sheetPath);
     } else {
         WorkDir = dir;
         ProjectFile = file;
@@ -152,8 +155,11 @@ bool Form1::SaveProjectAs() {
     EndMarkingStep();
     if (Marking) StartMarkingStep();
     const bool written = WriteProject(path);
-    if (written) EditHistory.MarkSaved(), DiscardRecovery();
-    UpdateCaption(); // the name changed either way
+    if (written)
+        EditHistory.MarkSaved(), DiscardRecovery();
+    else
+        RestoreProjectNames(before);
+    UpdateCaption();
     return written;
 }
 
