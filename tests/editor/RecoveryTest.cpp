@@ -50,6 +50,9 @@ protected:
         }
         return true;
     }
+    static std::vector<uint8_t> SheetPixels() {
+        return {SP::Sheet.Pixels().data(), SP::Sheet.Pixels().data() + SP::Sheet.Pixels().size()};
+    }
     std::vector<std::string> Files() { return ListDir(folder.Path()); }
     std::vector<std::string> Recovers() {
         std::vector<std::string> out;
@@ -144,6 +147,36 @@ TEST_F(RecoveryTest, AnEndWithoutTheQuestionLeavesTheWorkWhichTheNextStartOffers
         W().lblNewFrame_Click(), W().mnuUndo->trigger();
         EXPECT_TRUE(W().Modified()) << "undo cannot reach a saved state";
     }
+}
+
+TEST_F(RecoveryTest, AMarkingInProgressAndASheetImportedFromSifComeBackToo) {
+    // A marking not yet ended: each move is unsaved work.
+    Start();
+    W().lstAction_Click(0), W().lstDirection_Click(0), WaitForRebuild(), ClickThumbOf(W(), 0);
+    Press({10, 20}), Move({45, 61});
+    ASSERT_TRUE(W().Marking && W().Modified());
+    Settle();
+    const FrameData marked = SP::Actions[0].Directions[0].Frames[0];
+    EXPECT_EQ(Read(W().RecoveryPath).Actions[0].Directions[0].Frames[0], marked);
+    Move({80, 90}), Settle();
+    EXPECT_NE(Read(W().RecoveryPath).Actions[0].Directions[0].Frames[0], marked); // the newest move
+
+    // A sheet that only a SIF file holds is read from that file again.
+    Menu(W().mnuExportSIF[5], dir / "walker.sif");
+    messages.Answers = {MsgAnswer::No}, Menu(W().mnuImportSIF, dir / "walker.sif");
+    SP::SheetFile = "";
+    W().Command1_Click(), Settle();
+    const std::vector<uint8_t> shown = Project();
+    const std::vector<uint8_t> pixels = SheetPixels();
+    window.reset();
+    SP::Actions.clear(), Fresh(), messages.Shown.clear();
+    ASSERT_TRUE(W().StartRecovery(folder.Path()));
+    messages.Answers = {MsgAnswer::Yes};
+    ASSERT_TRUE(W().OfferRecovery());
+    EXPECT_EQ(messages.Shown.size(), 1u);
+    EXPECT_EQ(Project(), shown);
+    EXPECT_TRUE(SP::SheetFile.empty() && W().SheetSifPath == dir / "walker.sif");
+    EXPECT_TRUE(!pixels.empty() && SheetPixels() == pixels);
 }
 
 TEST_F(RecoveryTest, TwoRunningInstancesNeverTakeEachOthersFiles) {
