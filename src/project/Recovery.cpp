@@ -67,11 +67,14 @@ bool BuildRecoveryBytes(const RecoveryData& data, std::vector<uint8_t>& out, std
         error = "The project is too large";
         return false;
     }
+    // Only the entries the .sip stored (up to each bound) are named, so the
+    // count matches the tree the reader gets back (the .sip build checked the bounds).
+    auto stored = [](const ActionData& a) { return static_cast<size_t>(a.DirUBound) + 1; };
     size_t names = 0, nameBytes = 0;
     for (const ActionData& a : data.Actions) {
-        names += 1 + a.Directions.size();
+        names += 1 + stored(a);
         nameBytes += a.Name.size();
-        for (const DirectionData& d : a.Directions) nameBytes += d.Name.size();
+        for (size_t j = 0; j < stored(a); ++j) nameBytes += a.Directions[j].Name.size();
     }
     std::vector<uint8_t> bytes;
     bytes.reserve(64 + data.ProjectPath.size() + data.WorkDir.size() + data.SheetFile.size() +
@@ -87,13 +90,11 @@ bool BuildRecoveryBytes(const RecoveryData& data, std::vector<uint8_t>& out, std
         return false;
     w.U32(static_cast<uint32_t>(sip.size()));
     w.Bytes(sip.data(), sip.size());
-    // Only the entries the .sip stored (its bounds) are listed, so the count
-    // matches the tree the reader gets back.
     w.U32(static_cast<uint32_t>(names));
     for (const ActionData& a : data.Actions) {
         if (!PutText(w, a.Name, "name of an action", error)) return false;
-        for (const DirectionData& d : a.Directions)
-            if (!PutText(w, d.Name, "name of a direction", error)) return false;
+        for (size_t j = 0; j < stored(a); ++j)
+            if (!PutText(w, a.Directions[j].Name, "name of a direction", error)) return false;
     }
     w.U32(Crc(bytes.data(), bytes.size()));
     out.swap(bytes);

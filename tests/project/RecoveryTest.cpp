@@ -76,6 +76,11 @@ TEST(Recovery, EverythingTheWindowNeedsComesBackExactly) {
     EXPECT_EQ(back.Actions[1].Name, "");
     EXPECT_EQ(back.Actions[2].Directions[0].Name, "Dir é");
     EXPECT_EQ(Build(back), bytes);
+    // A list longer than its bound keeps what a save keeps: the entries up to the bound.
+    RecoveryData longer = d;
+    longer.Actions[2].DirUBound = 1;
+    ASSERT_TRUE(ParseRecoveryBytes(Build(longer), back, error)) << error;
+    EXPECT_EQ(back.Actions[2].Directions.size(), 2u);
     // The .sip inside is the one a save would write, byte for byte.
     Bytes sip;
     ASSERT_TRUE(BuildProjectBytes(d.MaskColor, d.WorkDir + d.SheetFile, d.Actions, sip, error));
