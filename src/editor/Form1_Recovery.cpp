@@ -2,6 +2,7 @@
 // the project goes to a recovery file of this instance after every edit step,
 // and the next start offers what an instance that did not end normally left.
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QUuid>
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "base/FileIO.h"
 #include "base/Messages.h"
@@ -26,11 +28,25 @@ const char* const LockSuffix = ".lock";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+// The locks this process holds, one per window that keeps recovery files.
+std::set<QString>& HeldLocks() {
+    static std::set<QString> held;
+    return held;
+}
+
 // A lock that only a running process keeps: one whose owner is gone is taken over
 // at once, however long ago it was written.
-std::unique_ptr<QLockFile> TakeLock(const QString& path) {
+std::unique_ptr<QLockFile> TakeLock(const QString& given) {
+    const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
+    if (HeldLocks().count(path)) return nullptr; // another window of this process
     auto lock = std::make_unique<QLockFile>(path);
     lock->setStaleLockTime(0);
+    // A lock naming this very process but held by none of its windows was left
+    // by an earlier process under the same id (ids start over after a reboot,
+    // and in containers): it would look alive for ever.
+    qint64 pid = 0;
+    QString host, app;
+    if (lock->getLockInfo(&pid, &host, &app) && pid == QCoreApplication::applicationPid()) lock->removeStaleLockFile();
     if (!lock->tryLock(0)) return nullptr;
     return lock;
 }
@@ -54,8 +70,9 @@ bool Form1::StartRecovery(const std::string& folder) {
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     RecoveryLock = TakeLock(dir + "/" + id + LockSuffix);
     if (!RecoveryLock) return false;
+    HeldLocks().insert(RecoveryLock->fileName());
     RecoveryFolder = folder;
-    RecoveryPath = (dir + "/" + id + RecoverSuffix).toStdString();
+    RecoveryPath = QDir::cleanPath(QFileInfo(dir + "/" + id + RecoverSuffix).absoluteFilePath()).toStdString();
     Recovery = std::make_unique<RecoveryWriter>(RecoveryPath);
     RecoveryTimer = new QTimer(this);
     RecoveryTimer->setObjectName("RecoveryTimer");
@@ -70,6 +87,7 @@ void Form1::StopRecovery() {
     // the question (the session closing) must not lose it.
     if (RecoveryChanges != RecoveryHandled) SyncRecovery();
     Recovery.reset();
+    HeldLocks().erase(RecoveryLock->fileName());
     RecoveryLock.reset();
 }
 

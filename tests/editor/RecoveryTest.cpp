@@ -191,6 +191,22 @@ TEST_F(RecoveryTest, TwoRunningInstancesNeverTakeEachOthersFiles) {
     EXPECT_NE(other.RecoveryPath, W().RecoveryPath);
 }
 
+TEST_F(RecoveryTest, ALockNamingThisProcessButHeldByNoWindowIsAnEarlierLifes) {
+    // After a reboot (or in a container) a new process may get the id of the one
+    // that crashed; its lock must not look alive for ever.
+    Start();
+    W().Command1_Click(), Settle();
+    const std::string name = std::filesystem::path(W().RecoveryPath).stem().string();
+    std::filesystem::copy_file(W().RecoveryPath, folder / "earlier.recover");
+    std::filesystem::copy_file(folder / (name + ".lock"), folder / "earlier.lock");
+    Form1 other; // this process's own window: skipped however its lock reads
+    ASSERT_TRUE(other.StartRecovery(folder.Path()));
+    messages.Answers = {MsgAnswer::No};
+    EXPECT_FALSE(other.OfferRecovery());
+    EXPECT_EQ(messages.Texts().size(), 1u); // the earlier life's file, not the live window's
+    EXPECT_TRUE(!FileExists(folder / "earlier.recover") && FileExists(W().RecoveryPath));
+}
+
 TEST_F(RecoveryTest, DamagedFilesAreSetAsideWithOneMessageAndAGoodOneIsStillOffered) {
     Start(false);
     RecoveryData good;
