@@ -458,6 +458,7 @@ public:
     uint64_t RecoveryChanges = 0, RecoveryHandled = 0;
     int64_t RecoveryChangedMs = 0; // time of the last change, ms since 1970
     std::string SheetSifPath;      // the SIF file an imported sheet came from
+    bool RecoveryFailureTold = false; // a recovery file that cannot be written is said once
     // The sheet file gone from disk while its picture is open: told once, after
     // SheetMissingLooks looks of the sheet watch (a save may remove it briefly).
     static constexpr int SheetMissingLooks = 5;

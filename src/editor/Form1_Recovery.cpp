@@ -1,6 +1,7 @@
 // Recovery of unsaved work after a crash, a killed process or a power cut:
 // the project goes to a recovery file of this instance after every edit step,
 // and the next start offers what an instance that did not end normally left.
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -103,6 +104,15 @@ void Form1::NoteProjectChanged() {
 
 void Form1::SyncRecovery() {
     if (!Recovery || RecoveryChanges == RecoveryHandled) return;
+    // The last write failed (a full disk, most likely): said once, not over a
+    // question or chooser on screen, and tried again with every change.
+    const std::string failed = Recovery->LastError();
+    if (!failed.empty() && !RecoveryFailureTold && !QApplication::activeModalWidget()) {
+        RecoveryFailureTold = true;
+        MsgBox("Unsaved work cannot be kept for recovery after a crash:\n\n" + RecoveryPath + "\n\n" + failed +
+                   "\n\nSave the project to keep it.",
+               MsgButtons::OK, MsgIcon::Exclamation, "Whoops");
+    }
     RecoveryHandled = RecoveryChanges;
     if (!Modified()) { // undone back to the saved state
         Recovery->Remove();

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "EditorFixture.h"
+#include "base/FileIO.h"
 #include "project/Recovery.h"
 
 namespace {
@@ -177,6 +178,20 @@ TEST_F(RecoveryTest, AMarkingInProgressAndASheetImportedFromSifComeBackToo) {
     EXPECT_EQ(Project(), shown);
     EXPECT_TRUE(SP::SheetFile.empty() && W().SheetSifPath == dir / "walker.sif");
     EXPECT_TRUE(!pixels.empty() && SheetPixels() == pixels);
+}
+
+TEST_F(RecoveryTest, AFileThatCannotBeWrittenIsSaidOnceAndTriedAgain) {
+    Start();
+    SetWriteFault(WriteFault::DiskFull);
+    for (int k = 0; k < 3; ++k) W().Command1_Click(), Settle();
+    SetWriteFault(WriteFault::None);
+    EXPECT_TRUE(Recovers().empty());
+    ASSERT_EQ(messages.Shown.size(), 1u);
+    EXPECT_TRUE(StartsWith(messages.Texts()[0], "Unsaved work cannot be kept for recovery after a crash:"));
+    EXPECT_NE(messages.Texts()[0].find(std::strerror(ENOSPC)), std::string::npos);
+    W().Command1_Click(), Settle(); // room again: the newest state is written
+    EXPECT_EQ(Read(W().RecoveryPath).Actions.size(), SP::Actions.size());
+    EXPECT_EQ(messages.Shown.size(), 1u);
 }
 
 TEST_F(RecoveryTest, TwoRunningInstancesNeverTakeEachOthersFiles) {
