@@ -25,6 +25,7 @@
 #include "base/Messages.h"
 #include "bitmap/PageAlloc.h"
 #include "bitmap/cBitMap.h"
+#include "BenchTiming.h"
 
 namespace {
 
@@ -146,12 +147,6 @@ void AddSummary(const std::string& key, const std::string& line) {
             return;
         }
     Summary().emplace_back(key, line);
-}
-
-double ThreadCpuSeconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 // Subject against peer, both timed in the same iterations: wall-clock time,

@@ -14,6 +14,7 @@
 #include <time.h>
 
 #include "sprites/FollowSheet.h"
+#include "BenchTiming.h"
 
 namespace {
 
@@ -91,12 +92,6 @@ void Erase(Sheet& s, int frames) {
         for (int y = 0; y < r.Height; ++y)
             for (int x = 0; x < r.Width; ++x) s.Put(r.X + x, r.Y + y, 0xFF00FF);
     }
-}
-
-double ThreadCpuSeconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 std::vector<std::string>& Summary() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sprites/Sprites.h"
+#include "BenchTiming.h"
 
 namespace {
 
@@ -20,14 +21,6 @@ constexpr int Side = 8192;
 constexpr int Cell = 64;
 constexpr int32_t Magenta = 0x00FF00FF;
 constexpr uint32_t Dark = 0x00202020;
-
-uint32_t Hash(uint32_t v) {
-    v ^= v >> 16;
-    v *= 0x7FEB352Du;
-    v ^= v >> 15;
-    v *= 0x846CA68Bu;
-    return v ^ (v >> 16);
-}
 
 // Cells of 64 x 64, with 2-pixel dark lines between them (or gutters only):
 // in each a shaded oval outlined in the lines' colour, every seventh cell
@@ -50,7 +43,7 @@ struct Sheet {
                 if (cx >= Cell || cy >= Cell) {
                     colour = lines ? Dark : Magenta;
                 } else {
-                    const uint32_t h = Hash(static_cast<uint32_t>(r * 4099 + c));
+                    const uint32_t h = MixHash(static_cast<uint32_t>(r * 4099 + c));
                     if (h % 7 == 0) {
                         colour = lines ? 0x00808080u : Magenta;
                     } else {
@@ -67,12 +60,6 @@ struct Sheet {
         View = SheetPixels(Bytes.data(), Side, Side, stride);
     }
 };
-
-double ThreadCpuSeconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 // One line per sheet, the last run's (the library runs each more than once).
 std::map<int64_t, std::string>& Summary() {

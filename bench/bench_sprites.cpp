@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "sprites/Sprites.h"
+#include "BenchTiming.h"
 
 // ---- allocation counting ----------------------------------------------------
 
@@ -82,14 +83,6 @@ constexpr int32_t Magenta = 0x00FF00FF;
 constexpr int MergeGap = 3;
 constexpr int MinPixels = 4;
 
-uint32_t Hash(uint32_t v) {
-    v ^= v >> 16;
-    v *= 0x7FEB352Du;
-    v ^= v >> 15;
-    v *= 0x846CA68Bu;
-    return v ^ (v >> 16);
-}
-
 // One figure per 160 x 160 cell: a shaded body of its own size and place,
 // some with a hole of mask colour, a hat 2 pixels above it and a one-pixel
 // speck far off (left out by the minimum size). Every row is written once.
@@ -119,7 +112,7 @@ struct Sheet {
     }
 
     static void DrawRow(uint8_t* row, int cx, int cy, int y) {
-        const uint32_t h = Hash(static_cast<uint32_t>(cy * 4099 + cx));
+        const uint32_t h = MixHash(static_cast<uint32_t>(cy * 4099 + cx));
         const int rx = 20 + static_cast<int>(h % 40), ry = 30 + static_cast<int>((h >> 8) % 40);
         const int mx = cx * Cell + 80 + static_cast<int>((h >> 16) % 9) - 4, my = cy * Cell + 90;
         const int dy = y - my;
@@ -143,12 +136,6 @@ const Sheet& TheSheet() {
 }
 
 // ---- timing and reporting -------------------------------------------------------
-
-double ThreadCpuSeconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 std::vector<std::string>& Summary() {
     static std::vector<std::string> lines;
