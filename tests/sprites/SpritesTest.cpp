@@ -289,9 +289,9 @@ std::vector<std::string> GridArt(int cols, int rows, int cw, int ch, int line, i
 // A figure of its own in every cell: an oval of shaded colours with an outline
 // in the line colour and (with stroke) a stroke of it down the middle, lined
 // up from cell to cell; every emptyEvery-th cell left empty.
-CellArt Figures(int cw, int ch, unsigned seed, int emptyEvery = 5, bool stroke = true) {
+CellArt Figures(int cw, int ch, unsigned variant, int emptyEvery = 5, bool stroke = true) {
     return [=](int c, int r, int x, int y) {
-        const unsigned k = (seed + static_cast<unsigned>(c * 31 + r * 17)) * 2654435761u;
+        const unsigned k = (variant + static_cast<unsigned>(c * 31 + r * 17)) * 2654435761u;
         if (emptyEvery && (c + 3 * r) % emptyEvery == emptyEvery - 1) return '.';
         const double rx = cw / 2.0 - 1 - (k >> 8) % 3, ry = ch / 2.0 - 1 - (k >> 12) % 3;
         const double dx = (x + 0.5 - cw / 2.0) / rx, dy = (y + 0.5 - ch / 2.0) / ry, d = dx * dx + dy * dy;
@@ -320,10 +320,10 @@ TEST(SpritesDetectGrid, SeparatorLinesOfOneAndTwoPixelsWithMarginsAndCellsNotSqu
         {"two rows, one line between", 8, 2, 24, 24, 2, 0, 0, false, "24x24+0+0,2x2"},
     };
     for (const auto& c : cases)
-        for (unsigned seed : {1u, 7u, 12u}) {
-            SCOPED_TRACE(std::string(c.what) + " seed " + std::to_string(seed));
+        for (unsigned variant : {1u, 7u, 12u}) {
+            SCOPED_TRACE(std::string(c.what) + " variant " + std::to_string(variant));
             EXPECT_EQ(Detected(GridArt(c.cols, c.rows, c.cw, c.ch, c.line, c.mx, c.my, c.border,
-                                       Figures(c.cw, c.ch, seed))),
+                                       Figures(c.cw, c.ch, variant))),
                       c.grid);
         }
 }
@@ -462,11 +462,11 @@ TEST(SpritesDetectGrid, FindsTheGridOfManyDrawnSheets) {
         const int cols = 2 + rng() % 7, rows = 2 + rng() % 4, cw = 8 + rng() % 40, ch = 8 + rng() % 40;
         const int line = 1 + rng() % 4, mx = rng() % 2 ? 0 : rng() % 9, my = rng() % 2 ? 0 : rng() % 9;
         const bool border = rng() % 2, stroke = rng() % 2;
-        const unsigned seed = rng();
+        const unsigned variant = rng();
         const int b = border ? line : 0;
         const std::string want = std::to_string(cw) + "x" + std::to_string(ch) + "+" + std::to_string(mx + b) + "+" +
                                  std::to_string(my + b) + "," + std::to_string(line) + "x" + std::to_string(line);
-        EXPECT_EQ(Detected(GridArt(cols, rows, cw, ch, line, mx, my, border, Figures(cw, ch, seed, 4, stroke))), want)
+        EXPECT_EQ(Detected(GridArt(cols, rows, cw, ch, line, mx, my, border, Figures(cw, ch, variant, 4, stroke))), want)
             << cols << " x " << rows << (border ? " border" : "") << (stroke ? " stroke" : "");
     }
 }

@@ -14,8 +14,8 @@ inline constexpr int32_t Mask = 0x00FF00FF;
 // Paints a sprite of w x h at (x, y): pixels of a small palette, about one in
 // four left in the mask colour, so that sprites share colours and runs as drawn
 // ones do, yet no two are alike.
-inline void PaintSprite(TestPicture& p, int x, int y, int w, int h, uint32_t seed) {
-    std::mt19937 random(seed);
+inline void PaintSprite(TestPicture& p, int x, int y, int w, int h, uint32_t variant) {
+    std::mt19937 random(variant);
     static constexpr int32_t Palette[] = {0x00203040, 0x00806040, 0x0010A0F0, 0x00F0F0F0, 0x00000000, 0x004080C0};
     for (int j = 0; j < h; ++j)
         for (int i = 0; i < w; ++i)
